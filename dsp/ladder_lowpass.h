@@ -1,0 +1,50 @@
+// Four-pole resonant low-pass ladder: four one-pole stages in series with
+// feedback from the last. Coefficients are computed in double precision from
+// the cutoff control and resonance at every sample; the state is 32-bit.
+#pragma once
+
+#include <array>
+
+namespace dsp {
+
+class LadderLowPass {
+public:
+    static constexpr double kMinCutoff = 0.1;
+    static constexpr double kMaxCutoff = 1.0;
+    static constexpr double kMaxFeedback = 4.0;
+
+    // Runs one sample. `cutoff` is limited to 0.1 .. 1 and the feedback
+    // 4 * `resonance` to at most 4. Answers the scaled input u that entered
+    // the first stage; the filter output is output().
+    float process(float input, double cutoff, double resonance) {
+        double fc = cutoff;
+        if (fc > kMaxCutoff) {
+            fc = kMaxCutoff;
+        } else if (!(fc >= kMinCutoff)) {
+            fc = kMinCutoff;  // also catches NaN
+        }
+        double k = 4.0 * resonance;
+        if (k > kMaxFeedback) k = kMaxFeedback;
+        if (!(k == k)) k = 0.0;  // NaN resonance: no feedback
+        const double f = 1.16 * fc;
+        const double fb = k * (1.0 - 0.15 * f * f);
+        const double decay = 1.0 - f;
+
+        const float u = static_cast<float>((input - fb * stageOut[3]) * 0.35013 * (f * f) * (f * f));
+        float stageInput = u;
+        for (int i = 0; i < 4; ++i) {
+            stageOut[i] = static_cast<float>(stageInput + 0.3 * stageIn[i] + decay * stageOut[i]);
+            stageIn[i] = stageInput;
+            stageInput = stageOut[i];
+        }
+        return u;
+    }
+
+    float output() const { return stageOut[3]; }
+
+private:
+    std::array<float, 4> stageOut{};
+    std::array<float, 4> stageIn{};
+};
+
+}  // namespace dsp
