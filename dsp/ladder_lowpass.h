@@ -9,15 +9,17 @@ namespace dsp {
 
 class LadderLowPass {
 public:
-    static constexpr double kMinCutoff = 0.1;
-    static constexpr double kMaxCutoff = 1.0;
+    // The cutoff control is a 32-bit value, so a control of 0.1f is exactly the
+    // lower limit.
+    static constexpr float kMinCutoff = 0.1f;
+    static constexpr float kMaxCutoff = 1.0f;
     static constexpr double kMaxFeedback = 4.0;
 
     // Runs one sample. `cutoff` is limited to 0.1 .. 1 and the feedback
     // 4 * `resonance` to at most 4. Answers the scaled input u that entered
     // the first stage; the filter output is output().
-    float process(float input, double cutoff, double resonance) {
-        double fc = cutoff;
+    float process(float input, float cutoff, double resonance) {
+        float fc = cutoff;
         if (fc > kMaxCutoff) {
             fc = kMaxCutoff;
         } else if (!(fc >= kMinCutoff)) {
