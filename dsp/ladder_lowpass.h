@@ -32,14 +32,22 @@ public:
         const double fb = k * (1.0 - 0.15 * f * f);
         const double decay = 1.0 - f;
 
-        const float u = static_cast<float>((input - fb * stageOut[3]) * 0.35013 * (f * f) * (f * f));
-        float stageInput = u;
+        // Each stage takes the previous stage's output of this sample at full
+        // precision; what is kept between samples is rounded to 32 bits. The
+        // terms from the previous sample are summed first, so only one addition
+        // per stage lies on the chain through the four stages.
+        // u = (input - fb * out) * gain, distributed so the feedback term costs
+        // one multiplication and one subtraction on that chain.
+        const double gain = 0.35013 * (f * f) * (f * f);
+        const double u = input * gain - (fb * gain) * stageOut[3];
+        double stageInput = u;
         for (int i = 0; i < 4; ++i) {
-            stageOut[i] = static_cast<float>(stageInput + 0.3 * stageIn[i] + decay * stageOut[i]);
-            stageIn[i] = stageInput;
-            stageInput = stageOut[i];
+            const double stageOutput = stageInput + (0.3 * stageIn[i] + decay * stageOut[i]);
+            stageIn[i] = static_cast<float>(stageInput);
+            stageOut[i] = static_cast<float>(stageOutput);
+            stageInput = stageOutput;
         }
-        return u;
+        return static_cast<float>(u);
     }
 
     float output() const { return stageOut[3]; }
