@@ -13,6 +13,8 @@
 #include <xmmintrin.h>
 #endif
 
+#include "effects/ambrelic/ambrelic_effect.h"
+#include "effects/orvethil/orvethil_effect.h"
 #include "effects/tellimor/tellimor_effect.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/effect_driver.h"
@@ -27,7 +29,7 @@ template <class Effect>
 class EveryEffect : public ::testing::Test {};
 
 // Each effect class of the suite; a new effect is added here.
-using AllEffects = ::testing::Types<tellimor::TellimorEffect>;
+using AllEffects = ::testing::Types<tellimor::TellimorEffect, ambrelic::AmbrelicEffect, orvethil::OrvethilEffect>;
 TYPED_TEST_SUITE(EveryEffect, AllEffects);
 
 constexpr std::size_t kSignalLength = 3000;

@@ -27,6 +27,8 @@ struct PluginFacts {
 // Every library of the suite with the identity its record must carry.
 const PluginFacts kPlugins[] = {
     {"Tellimor", 0x4B713032, 5},
+    {"Ambrelic", 0x4B713033, 9},
+    {"Orvethil", 0x4B713034, 7},
 };
 
 void PrintTo(const PluginFacts& facts, std::ostream* out) { *out << facts.name; }
