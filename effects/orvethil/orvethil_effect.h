@@ -32,7 +32,7 @@ inline constexpr double kShaperGain = 20.0;         // slope of the curve at 0 f
 // Far beyond any musical amount the curve is a hard clip already; the limit
 // keeps an infinite depth from making the curve NaN.
 inline constexpr double kMaxDistDepth = 1.0e6;
-inline constexpr double kMaxRadius = 0.9;
+inline constexpr float kMaxRadius = 0.9f;  // a 32-bit limit, so Res 0.9 is exactly the limit
 inline constexpr double kTwoPi = 6.28318530718;
 
 // x (|x| + k) / (|x| (k - 1) + x^2 + 1), limited to -1 .. 1: slope k at 0,
