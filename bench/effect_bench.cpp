@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "effects/ambrelic/ambrelic_effect.h"
+#include "effects/orvethil/orvethil_effect.h"
 #include "effects/tellimor/tellimor_effect.h"
 #include "tests/support/effect_driver.h"
 
@@ -34,6 +36,8 @@ void processReplacingAtBlock512(benchmark::State& state) {
 
 // One registration per effect, over its five presets.
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, tellimor::TellimorEffect)->DenseRange(0, 4);
+BENCHMARK_TEMPLATE(processReplacingAtBlock512, ambrelic::AmbrelicEffect)->DenseRange(0, 4);
+BENCHMARK_TEMPLATE(processReplacingAtBlock512, orvethil::OrvethilEffect)->DenseRange(0, 4);
 
 }  // namespace
 

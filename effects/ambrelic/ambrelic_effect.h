@@ -52,6 +52,24 @@ inline float envelopeCoefficient(float seconds) {
     return static_cast<float>(std::exp(-1.0 / (kEnvelopeTimeScale * seconds)));
 }
 
+// Follows the input's magnitude, rising and falling with separate smoothing
+// coefficients, and stays within -1 .. 1.
+class EnvelopeFollower {
+public:
+    float follow(double magnitude, double rise, double fall) {
+        // Picked by index rather than by a branch: on noise the direction
+        // changes at random and a branch would mispredict half the time.
+        const double smoothing[] = {fall, rise};
+        const double k = smoothing[level < magnitude];
+        level = static_cast<float>(k * level + (1.0 - k) * magnitude);
+        level = static_cast<float>(dsp::limited(level, -kEnvelopeLimit, kEnvelopeLimit));
+        return level;
+    }
+
+private:
+    float level = 0.0f;
+};
+
 class AmbrelicEffect : public shell::PluginEffect<AmbrelicEffect, kNumParams> {
 public:
     explicit AmbrelicEffect(audioMasterCallback host)
@@ -62,27 +80,25 @@ public:
         // Attack and Release are read once a block; a change is heard from the next one.
         const double attack = envelopeCoefficient(param(kAttack));
         const double release = envelopeCoefficient(param(kRelease));
+        // Worked on as a local copy: the compiler cannot tell that the output
+        // buffers do not overlap this object and would reload it after every store.
+        Sweep sweep = sweepState;
 
         for (std::int32_t s = 0; s < frames; ++s) {
             const double time = param(kDelayTime);
 
-            const double phase = lfo.advance(param(kLfoFreq) / kLfoStepDivisor);
-            const double sweep = (phase - 0.5) * param(kLfoDepth);
-
-            const double magnitude = std::fabs(input[s]);
-            const double smoothing = envelope < magnitude ? attack : release;
-            envelope = static_cast<float>(smoothing * envelope + (1.0 - smoothing) * magnitude);
-            envelope = static_cast<float>(dsp::limited(envelope, -kEnvelopeLimit, kEnvelopeLimit));
+            const double phase = sweep.lfo.advance(param(kLfoFreq) / kLfoStepDivisor);
+            const double lfoOffset = (phase - 0.5) * param(kLfoDepth);
+            const double envelope = sweep.envelope.follow(std::fabs(input[s]), attack, release);
 
             // A rising LFO phase lowers the cutoff, a louder input raises it.
-            const auto cutoff = static_cast<float>(param(kFilterFreq) - sweep +
-                                                   envelope * static_cast<double>(param(kEnvelopeMix)));
+            const auto cutoff = static_cast<float>(param(kFilterFreq) - lfoOffset + envelope * param(kEnvelopeMix));
             // Negative resonance would be positive feedback, unstable below -0.25.
             const double resonance = dsp::limited(param(kFilterRes), 0.0, 1.0);
-            const float scaledInput = filter.process(input[s], cutoff, resonance);
+            const float scaledInput = sweep.filter.process(input[s], cutoff, resonance);
 
-            float l = filter.output();
-            float r = filter.output();
+            float l = sweep.filter.output();
+            float r = sweep.filter.output();
             if (time > 0.0) {
                 l += delayRing.tap(kDelayLeftSamples * time);
                 r += delayRing.tap(kDelayRightSamples * time);
@@ -95,12 +111,18 @@ public:
             Output::write(left[s], l);
             Output::write(right[s], r);
         }
+        sweepState = sweep;
     }
 
 private:
-    dsp::TriangleLfo lfo;
-    float envelope = 0.0f;
-    dsp::LadderLowPass filter;
+    // The swept filter and what sweeps it.
+    struct Sweep {
+        dsp::TriangleLfo lfo;
+        EnvelopeFollower envelope;
+        dsp::LadderLowPass filter;
+    };
+
+    Sweep sweepState;
     dsp::DelayRing<44100> delayRing;
 };
 

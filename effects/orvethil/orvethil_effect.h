@@ -36,10 +36,10 @@ inline constexpr float kMaxRadius = 0.9f;  // a 32-bit limit, so Res 0.9 is exac
 inline constexpr double kTwoPi = 6.28318530718;
 
 // x (|x| + k) / (|x| (k - 1) + x^2 + 1), limited to -1 .. 1: slope k at 0,
-// and +-1 at x = +-1.
+// and +-1 at x = +-1. `depth` is above 0.
 inline float shape(float input, double depth) {
     const double x = input;
-    const double k = kShaperGain * std::fmin(depth, kMaxDistDepth);
+    const double k = kShaperGain * (depth < kMaxDistDepth ? depth : kMaxDistDepth);
     const double n = std::fabs(x);
     return static_cast<float>(dsp::limited(x * (n + k) / (n * (k - 1.0) + x * x + 1.0), -1.0, 1.0));
 }
@@ -72,8 +72,12 @@ public:
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {
+        // Worked on as a local copy: the compiler cannot tell that the output
+        // buffers do not overlap this object and would reload it after every store.
+        Sweep sweep = sweepState;
+
         for (std::int32_t s = 0; s < frames; ++s) {
-            const double phase = spin.advance(param(kSpinSpeed) / kSpinStepDivisor);
+            const double phase = sweep.spin.advance(param(kSpinSpeed) / kSpinStepDivisor);
             // Negative or NaN resonance switches the resonators off.
             const double radius = dsp::limited(param(kFilterRes), 0.0, kMaxRadius);
 
@@ -93,16 +97,22 @@ public:
             // While the phase rises the left centre falls and the right one rises.
             const double centre = param(kFilterFreq) / 2.0;
             const double spinDepth = param(kSpinDepth);
-            Output::write(left[s], leftResonator.process(x, centre - spinDepth * phase, radius));
-            Output::write(right[s], rightResonator.process(x, centre - spinDepth * (1.0 - phase), radius));
+            Output::write(left[s], sweep.left.process(x, centre - spinDepth * phase, radius));
+            Output::write(right[s], sweep.right.process(x, centre - spinDepth * (1.0 - phase), radius));
         }
+        sweepState = sweep;
     }
 
 private:
-    dsp::TriangleLfo spin;
+    // The two resonators and the LFO that sweeps them.
+    struct Sweep {
+        dsp::TriangleLfo spin;
+        Resonator left;
+        Resonator right;
+    };
+
+    Sweep sweepState;
     dsp::DelayRing<44100> delayRing;
-    Resonator leftResonator;
-    Resonator rightResonator;
 };
 
 }  // namespace orvethil
