@@ -43,15 +43,6 @@ inline constexpr double kEnvelopeLimit = 1.0;
 inline constexpr double kDelayLeftSamples = 22050.0;   // left tap at Time 1 (half a second)
 inline constexpr double kDelayRightSamples = 11025.0;  // the right tap lies half as far back
 
-// Smoothing coefficient exp(-1 / (44100 * seconds)), rounded to a 32-bit float.
-// A time of 0 gives exactly 0: the envelope jumps to its input. A negative or
-// NaN time would give a coefficient above 1 or NaN, under which the envelope
-// would leave the weighted mean of its inputs; it behaves as 0.
-inline float envelopeCoefficient(float seconds) {
-    if (!(seconds > 0.0f)) return 0.0f;
-    return static_cast<float>(std::exp(-1.0 / (kEnvelopeTimeScale * seconds)));
-}
-
 // Follows the input's magnitude, rising and falling with separate smoothing
 // coefficients, and stays within -1 .. 1.
 class EnvelopeFollower {
@@ -70,10 +61,18 @@ private:
     float level = 0.0f;
 };
 
+// Smoothing coefficient exp(-1 / (44100 * seconds)), rounded to a 32-bit float.
+// A time of 0 gives exactly 0: the envelope jumps to its input. A negative or
+// NaN time would give a coefficient above 1 or NaN, under which the envelope
+// would leave the weighted mean of its inputs; it behaves as 0.
+inline float envelopeCoefficient(float seconds) {
+    if (!(seconds > 0.0f)) return 0.0f;
+    return static_cast<float>(std::exp(-1.0 / (kEnvelopeTimeScale * seconds)));
+}
+
 class AmbrelicEffect : public shell::PluginEffect<AmbrelicEffect, kNumParams> {
 public:
-    explicit AmbrelicEffect(audioMasterCallback host)
-        : PluginEffect(host, kUniqueId, kPresets) {}
+    explicit AmbrelicEffect(audioMasterCallback host) : PluginEffect(host, kUniqueId, kPresets) {}
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {

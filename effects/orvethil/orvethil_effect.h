@@ -67,8 +67,7 @@ private:
 
 class OrvethilEffect : public shell::PluginEffect<OrvethilEffect, kNumParams> {
 public:
-    explicit OrvethilEffect(audioMasterCallback host)
-        : PluginEffect(host, kUniqueId, kPresets) {}
+    explicit OrvethilEffect(audioMasterCallback host) : PluginEffect(host, kUniqueId, kPresets) {}
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {

@@ -1,41 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "dsp/ladder_lowpass.h"
-#include "dsp/triangle_lfo.h"
 #include "effects/ambrelic/ambrelic_effect.h"
 #include "tests/support/effect_driver.h"
-#include "tests/support/sample_by_sample.h"
+#include "tests/support/parameter_driving.h"
 
 namespace {
 
 using namespace ambrelic;
-using testing_support::impulse;
-using testing_support::noise;
-using testing_support::render;
-using testing_support::renderSampleBySample;
+using namespace testing_support;
 
-struct Settings {
-    float freq = 0.0f;
-    float res = 0.0f;
-    float attack = 0.0f;
-    float release = 0.0f;
-    float mix = 0.0f;
-    float lfoFreq = 0.0f;
-    float lfoDepth = 0.0f;
-    float time = 0.0f;
-    float feedback = 0.0f;
-};
-
-std::unique_ptr<AmbrelicEffect> makeWith(const Settings& s) {
-    auto effect = testing_support::makeEffect<AmbrelicEffect>();
-    const float values[] = {s.freq, s.res, s.attack, s.release, s.mix, s.lfoFreq, s.lfoDepth, s.time, s.feedback};
-    for (int i = 0; i < kNumParams; ++i) effect->setParameter(i, values[i]);
-    return effect;
-}
+constexpr auto makeWith = makeEffectWith<AmbrelicEffect>;
 
 // The filter's scaled input for a unit impulse with the filter wide open and no
 // resonance: what the delay ring receives from it.
@@ -45,7 +23,7 @@ float scaledUnitImpulse() {
 }
 
 TEST(Ambrelic, FreshEffectIsTheFilterAtItsLowestCutoffOnBothChannels) {
-    auto effect = testing_support::makeEffect<AmbrelicEffect>();
+    auto effect = makeEffect<AmbrelicEffect>();
     const auto input = noise(3000, 5);
     const auto out = render(*effect, input);
     dsp::LadderLowPass reference;
@@ -76,8 +54,8 @@ TEST(Ambrelic, DelayTapsLieTheRoundedUpDistanceBack) {
     const float u = scaledUnitImpulse();
     for (const auto& c : cases) {
         const auto input = impulse(c.start + c.leftHits.back() + 50, c.start);
-        const auto plain = render(*makeWith({.freq = 1.0f}), input);
-        const auto delayed = render(*makeWith({.freq = 1.0f, .time = c.time}), input);
+        const auto plain = render(*makeWith({{kFilterFreq, 1.0f}}), input);
+        const auto delayed = render(*makeWith({{kFilterFreq, 1.0f}, {kDelayTime, c.time}}), input);
         const auto echo = [&](const std::vector<std::size_t>& hits, std::size_t i) {
             for (const std::size_t hit : hits) {
                 if (i == c.start + hit) return u;
@@ -101,10 +79,12 @@ TEST(Ambrelic, FeedbackRecirculatesTheLeftOutput) {
     } cases[] = {{0.01f, 221, 111, 0.5f}, {0.03f, 662, 331, 0.31f}, {0.01f, 221, 111, 1.0f}};
     for (const auto& c : cases) {
         const auto input = impulse(6 * c.leftDistance);
-        const auto filtered = render(*makeWith({.freq = 1.0f}), input).left;
-        const auto out = render(*makeWith({.freq = 1.0f, .time = c.time, .feedback = c.feedback}), input);
+        const auto filtered = render(*makeWith({{kFilterFreq, 1.0f}}), input).left;
+        const auto out = render(*makeWith({{kFilterFreq, 1.0f}, {kDelayTime, c.time}, {kFeedback, c.feedback}}), input);
         std::vector<double> ring(input.size()), left(input.size()), right(input.size());
-        const auto delayed = [&](std::size_t i, std::size_t distance) { return i >= distance ? ring[i - distance] : 0.0; };
+        const auto delayed = [&](std::size_t i, std::size_t distance) {
+            return i >= distance ? ring[i - distance] : 0.0;
+        };
         for (std::size_t i = 0; i < input.size(); ++i) {
             left[i] = filtered[i] + delayed(i, c.leftDistance);
             right[i] = filtered[i] + delayed(i, c.rightDistance);
@@ -119,7 +99,7 @@ TEST(Ambrelic, FeedbackRecirculatesTheLeftOutput) {
 }
 
 TEST(Ambrelic, RingIsWrittenWhileTimeIsZero) {
-    auto effect = makeWith({.freq = 1.0f, .feedback = 0.5f});
+    auto effect = makeWith({{kFilterFreq, 1.0f}, {kFeedback, 0.5f}});
     const auto input = impulse(11100);
     const std::vector<float> head(input.begin(), input.begin() + 100);
     const std::vector<float> tail(input.begin() + 100, input.end());
@@ -127,7 +107,7 @@ TEST(Ambrelic, RingIsWrittenWhileTimeIsZero) {
     EXPECT_EQ(untapped.left, untapped.right);
     effect->setParameter(kDelayTime, 1.0f);
     const auto tapped = render(*effect, tail);
-    const auto filtered = render(*makeWith({.freq = 1.0f}), input).left;
+    const auto filtered = render(*makeWith({{kFilterFreq, 1.0f}}), input).left;
     // Sample 0 wrote u + 0.5 * L with L = u; the right tap reaches it at 11025.
     const float u = scaledUnitImpulse();
     const std::size_t reach = 11025 - 100;
@@ -138,7 +118,7 @@ TEST(Ambrelic, RingIsWrittenWhileTimeIsZero) {
 // beyond 1 and open the cutoff further. Limited to 1, a louder impulse gives
 // exactly the same cutoff sweep and so an exactly scaled output.
 TEST(Ambrelic, EnvelopeIsLimitedToOne) {
-    const Settings settings{.freq = 0.1f, .release = 0.1f, .mix = 0.2f};
+    const ParameterValues settings = {{kFilterFreq, 0.1f}, {kRelease, 0.1f}, {kEnvelopeMix, 0.2f}};
     // Short enough that no state of the filter comes near the flush to zero.
     const auto unit = render(*makeWith(settings), impulse(100, 0, 1.0f)).left;
     for (const float height : {2.0f, -4.0f, 1024.0f}) {
@@ -161,7 +141,8 @@ TEST(Ambrelic, EnvelopeFollowerDrivesTheCutoff) {
     auto input = noise(6000, 9);
     for (std::size_t i = 2000; i < 4000; ++i) input[i] = 0.0f;  // a silence to fall in
     for (const auto& c : cases) {
-        const auto followed = render(*makeWith({.attack = c.attack, .release = c.release, .mix = c.mix}), input);
+        auto effect = makeWith({{kAttack, c.attack}, {kRelease, c.release}, {kEnvelopeMix, c.mix}});
+        const auto followed = render(*effect, input);
         const auto coefficient = [](float seconds) {
             return seconds > 0.0f ? static_cast<float>(std::exp(-1.0 / (44100.0 * seconds))) : 0.0f;
         };
@@ -188,11 +169,11 @@ TEST(Ambrelic, LfoSweepsTheCutoffDownWhileItsPhaseRises) {
     } cases[] = {{0.5f, 1.0f, 1.0f}, {0.85f, 0.29f, 0.94f}, {0.44f, 0.95f, 0.97f}};
     const auto input = noise(4000, 4);  // several turns of the triangle at LFO Freq 1
     for (const auto& c : cases) {
-        const auto swept = render(*makeWith({.freq = c.freq, .res = 0.7f, .lfoFreq = c.lfoFreq, .lfoDepth = c.depth}), input);
-        auto driven = makeWith({.res = 0.7f});
-        dsp::TriangleLfo lfo;
-        const auto expected = renderSampleBySample(*driven, input, [&](std::size_t) {
-            const double phase = lfo.advance(c.lfoFreq / 441.0);
+        auto effect =
+            makeWith({{kFilterFreq, c.freq}, {kFilterRes, 0.7f}, {kLfoFreq, c.lfoFreq}, {kLfoDepth, c.depth}});
+        const auto swept = render(*effect, input);
+        auto driven = makeWith({{kFilterRes, 0.7f}});
+        const auto expected = renderDrivenByTriangle(*driven, input, c.lfoFreq / 441.0, [&](double phase) {
             driven->setParameter(kFilterFreq, static_cast<float>(c.freq - (phase - 0.5) * c.depth));
         });
         for (std::size_t i = 0; i < input.size(); ++i) {
@@ -205,32 +186,15 @@ TEST(Ambrelic, LfoSweepsTheCutoffDownWhileItsPhaseRises) {
 // envelope a mean of its inputs, the filter and the feedback loop stable and
 // NaN out of the state.
 TEST(Ambrelic, OutOfRangeValuesBehaveAsTheirLimit) {
-    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-    constexpr float inf = std::numeric_limits<float>::infinity();
-    const struct {
-        Param param;
-        float hostile, equivalent;
-    } cases[] = {
-        {kAttack, -0.5f, 0.0f},    {kAttack, -0.0f, 0.0f},   {kAttack, nan, 0.0f},
-        {kRelease, -inf, 0.0f},    {kRelease, nan, 0.0f},    {kFilterRes, -3.0f, 0.0f},
-        {kFilterRes, nan, 0.0f},   {kFilterRes, 7.0f, 1.0f}, {kFeedback, nan, 0.0f},
-        {kFeedback, -2.0f, 0.0f},  {kFeedback, inf, 1.0f},   {kDelayTime, nan, 0.0f},
-        {kDelayTime, -1.0f, 0.0f}, {kDelayTime, inf, 10.0f},
+    const OutOfRangeCase cases[] = {
+        {kAttack, -0.5f, 0.0f},      {kAttack, -0.0f, 0.0f},     {kAttack, kNaN, 0.0f},
+        {kRelease, -kInfinity, 0.0f}, {kRelease, kNaN, 0.0f},    {kFilterRes, -3.0f, 0.0f},
+        {kFilterRes, kNaN, 0.0f},    {kFilterRes, 7.0f, 1.0f},   {kFeedback, kNaN, 0.0f},
+        {kFeedback, -2.0f, 0.0f},    {kFeedback, kInfinity, 1.0f}, {kDelayTime, kNaN, 0.0f},
+        {kDelayTime, -1.0f, 0.0f},   {kDelayTime, kInfinity, 10.0f},
     };
     const auto input = noise(50000, 2);
-    for (const auto& c : cases) {
-        auto hostile = testing_support::makeEffect<AmbrelicEffect>();
-        auto limited = testing_support::makeEffect<AmbrelicEffect>();
-        hostile->setProgram(2);
-        limited->setProgram(2);
-        hostile->setParameter(c.param, c.hostile);
-        limited->setParameter(c.param, c.equivalent);
-        const auto a = render(*hostile, input);
-        const auto b = render(*limited, input);
-        ASSERT_EQ(a.left, b.left) << c.param << " " << c.hostile;
-        ASSERT_EQ(a.right, b.right) << c.param << " " << c.hostile;
-        EXPECT_TRUE(std::isfinite(a.left.back()) && std::isfinite(a.right.back())) << c.param << " " << c.hostile;
-    }
+    for (const auto& c : cases) expectBehavesAsEquivalent<AmbrelicEffect>(2, c, input);
 }
 
 }  // namespace

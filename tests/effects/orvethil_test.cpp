@@ -1,40 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <numbers>
 #include <vector>
 
-#include "dsp/triangle_lfo.h"
 #include "effects/orvethil/orvethil_effect.h"
 #include "effects/orvethil/polynomial_cosine.h"
 #include "tests/support/effect_driver.h"
-#include "tests/support/sample_by_sample.h"
+#include "tests/support/parameter_driving.h"
 
 namespace {
 
 using namespace orvethil;
-using testing_support::impulse;
-using testing_support::noise;
-using testing_support::render;
-using testing_support::renderSampleBySample;
+using namespace testing_support;
 
-struct Settings {
-    float time = 0.0f;
-    float feedback = 0.0f;
-    float dist = 0.0f;
-    float freq = 0.0f;
-    float res = 0.0f;
-    float speed = 0.0f;
-    float spinDepth = 0.0f;
-};
-
-std::unique_ptr<OrvethilEffect> makeWith(const Settings& s) {
-    auto effect = testing_support::makeEffect<OrvethilEffect>();
-    const float values[] = {s.time, s.feedback, s.dist, s.freq, s.res, s.speed, s.spinDepth};
-    for (int i = 0; i < kNumParams; ++i) effect->setParameter(i, values[i]);
-    return effect;
-}
+constexpr auto makeWith = makeEffectWith<OrvethilEffect>;
 
 // Amplitude of a steady sine from its mean square.
 double amplitude(const std::vector<float>& signal, std::size_t from) {
@@ -56,11 +36,13 @@ std::vector<float> sine(std::size_t length, double cyclesPerSample) {
 TEST(Orvethil, PassesTheInputThroughWhenDistTimeAndResAreZero) {
     auto input = noise(5000, 3);
     for (float& x : input) x *= 3.0f;
-    for (const Settings& s : {Settings{}, Settings{.feedback = 0.86f, .freq = 0.3f, .speed = 1.0f, .spinDepth = 0.5f}}) {
-        const auto out = render(*makeWith(s), input);
+    const auto expectPassThrough = [&](ParameterValues values) {
+        const auto out = render(*makeWith(values), input);
         EXPECT_EQ(out.left, input);
         EXPECT_EQ(out.right, input);
-    }
+    };
+    expectPassThrough({});
+    expectPassThrough({{kFeedback, 0.86f}, {kFilterFreq, 0.3f}, {kSpinSpeed, 1.0f}, {kSpinDepth, 0.5f}});
 }
 
 // x (|x| + k) / (|x| (k - 1) + x^2 + 1) with k = 20 * Dist Depth, limited to
@@ -76,7 +58,7 @@ TEST(Orvethil, WaveshaperFollowsItsCurveAndLimits) {
         {0.0f, 3.0f, 3.0},          {0.0f, -0.5f, -0.5},
     };
     for (const auto& c : cases) {
-        const auto out = render(*makeWith({.dist = c.depth}), {c.x});
+        const auto out = render(*makeWith({{kDistDepth, c.depth}}), {c.x});
         EXPECT_FLOAT_EQ(out.left[0], static_cast<float>(c.shaped)) << c.depth << " " << c.x;
         EXPECT_EQ(out.right[0], out.left[0]);
     }
@@ -101,7 +83,7 @@ TEST(Orvethil, DelayReadsTheRoundedUpDistanceBack) {
     };
     for (const auto& c : cases) {
         const auto input = impulse(c.start + 2000, c.start);
-        const auto out = render(*makeWith({.time = c.time}), input);
+        const auto out = render(*makeWith({{kDelayTime, c.time}}), input);
         for (std::size_t i = 0; i < input.size(); ++i) {
             bool hit = false;
             for (const std::size_t h : c.hits) hit = hit || i == c.start + h;
@@ -113,7 +95,7 @@ TEST(Orvethil, DelayReadsTheRoundedUpDistanceBack) {
 
 TEST(Orvethil, EchoesRepeatWithTheFeedbackShare) {
     for (const float feedback : {0.5f, 0.71f, 1.0f}) {
-        const auto out = render(*makeWith({.time = 0.5f, .feedback = feedback}), impulse(6 * 882));
+        const auto out = render(*makeWith({{kDelayTime, 0.5f}, {kFeedback, feedback}}), impulse(6 * 882));
         float gain = 1.0f;
         for (std::size_t i = 0; i < out.left.size(); ++i) {
             if (i > 0 && i % 882 == 0) {
@@ -130,7 +112,7 @@ TEST(Orvethil, EchoesRepeatWithTheFeedbackShare) {
 // back and then takes the feedback on top, x * (1 + F-Back), which is heard
 // once Time reaches back to it.
 TEST(Orvethil, AtTimeZeroTheSlotJustWrittenTakesTheFeedback) {
-    auto effect = makeWith({.feedback = 0.5f});
+    auto effect = makeWith({{kFeedback, 0.5f}});
     const auto head = render(*effect, impulse(100));
     EXPECT_EQ(head.left, impulse(100));
     effect->setParameter(kDelayTime, 1.0f);
@@ -154,11 +136,13 @@ TEST(Orvethil, ResonatorsPassTheirCentreAtUnityGain) {
     };
     for (const auto& c : cases) {
         for (const auto& [centre, isLeft] : {std::pair{c.leftCentre, true}, std::pair{c.rightCentre, false}}) {
-            const auto out = render(*makeWith({.freq = c.freq, .res = c.res, .spinDepth = c.spinDepth}), sine(6000, centre));
+            auto effect = makeWith({{kFilterFreq, c.freq}, {kFilterRes, c.res}, {kSpinDepth, c.spinDepth}});
+            const auto out = render(*effect, sine(6000, centre));
             EXPECT_NEAR(amplitude(isLeft ? out.left : out.right, 1000), 1.0, 0.005) << c.freq << " " << isLeft;
         }
         // An octave below the centre, a resonance this narrow lets less through.
-        const auto off = render(*makeWith({.freq = c.freq, .res = 0.9f, .spinDepth = c.spinDepth}), sine(6000, c.leftCentre * 0.5));
+        auto narrow = makeWith({{kFilterFreq, c.freq}, {kFilterRes, 0.9f}, {kSpinDepth, c.spinDepth}});
+        const auto off = render(*narrow, sine(6000, c.leftCentre * 0.5));
         EXPECT_LT(amplitude(off.left, 1000), 0.5) << c.freq;
     }
 }
@@ -173,11 +157,11 @@ TEST(Orvethil, SpinSweepsTheCentresInOppositeDirections) {
     } cases[] = {{0.81f, 0.94f, 0.07f}, {0.4f, 1.0f, 0.18f}, {1.0f, 1.0f, 1.0f}, {0.47f, 0.03f, 0.2f}};
     const auto input = noise(12000, 8);  // several turns at Spin Speed 1
     for (const auto& c : cases) {
-        const auto spun = render(*makeWith({.freq = c.freq, .res = 0.72f, .speed = c.speed, .spinDepth = c.spinDepth}), input);
-        auto driven = makeWith({.res = 0.72f});
-        dsp::TriangleLfo lfo;
-        const auto expected = renderSampleBySample(*driven, input, [&](std::size_t) {
-            const double phase = lfo.advance(c.speed / 2205.0);
+        auto effect =
+            makeWith({{kFilterFreq, c.freq}, {kFilterRes, 0.72f}, {kSpinSpeed, c.speed}, {kSpinDepth, c.spinDepth}});
+        const auto spun = render(*effect, input);
+        auto driven = makeWith({{kFilterRes, 0.72f}});
+        const auto expected = renderDrivenByTriangle(*driven, input, c.speed / 2205.0, [&](double phase) {
             const double leftCentre = c.freq / 2.0 - c.spinDepth * phase;
             const double rightCentre = c.freq / 2.0 - c.spinDepth * (1.0 - phase);
             driven->setParameter(kFilterFreq, static_cast<float>(2.0 * leftCentre));
@@ -217,32 +201,15 @@ TEST(Orvethil, PolynomialCosineMatchesTheLibraryToFloatRounding) {
 // Values a host should not send behave as the nearest value that keeps the
 // resonators and the feedback loop stable and NaN out of the state.
 TEST(Orvethil, OutOfRangeValuesBehaveAsTheirLimit) {
-    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-    constexpr float inf = std::numeric_limits<float>::infinity();
-    const struct {
-        Param param;
-        float hostile, equivalent;
-    } cases[] = {
-        {kFilterRes, -2.0f, 0.0f},  {kFilterRes, nan, 0.0f},    {kFilterRes, inf, 0.9f},
-        {kFeedback, nan, 0.0f},     {kFeedback, -3.0f, 0.0f},   {kFeedback, inf, 1.0f},
-        {kDelayTime, nan, 0.0f},    {kDelayTime, -1.0f, 0.0f},  {kDelayTime, inf, 30.0f},
-        {kDistDepth, nan, 0.0f},    {kDistDepth, inf, 1.0e6f},  {kFilterFreq, nan, -10.0f},
-        {kFilterFreq, inf, 10.0f},
+    const OutOfRangeCase cases[] = {
+        {kFilterRes, -2.0f, 0.0f},        {kFilterRes, kNaN, 0.0f},     {kFilterRes, kInfinity, 0.9f},
+        {kFeedback, kNaN, 0.0f},          {kFeedback, -3.0f, 0.0f},     {kFeedback, kInfinity, 1.0f},
+        {kDelayTime, kNaN, 0.0f},         {kDelayTime, -1.0f, 0.0f},    {kDelayTime, kInfinity, 30.0f},
+        {kDistDepth, kNaN, 0.0f},         {kDistDepth, kInfinity, 1.0e6f}, {kFilterFreq, kNaN, -10.0f},
+        {kFilterFreq, kInfinity, 10.0f},
     };
     const auto input = noise(50000, 6);
-    for (const auto& c : cases) {
-        auto hostile = testing_support::makeEffect<OrvethilEffect>();
-        auto limited = testing_support::makeEffect<OrvethilEffect>();
-        hostile->setProgram(3);
-        limited->setProgram(3);
-        hostile->setParameter(c.param, c.hostile);
-        limited->setParameter(c.param, c.equivalent);
-        const auto a = render(*hostile, input);
-        const auto b = render(*limited, input);
-        ASSERT_EQ(a.left, b.left) << c.param << " " << c.hostile;
-        ASSERT_EQ(a.right, b.right) << c.param << " " << c.hostile;
-        EXPECT_TRUE(std::isfinite(a.left.back()) && std::isfinite(a.right.back())) << c.param << " " << c.hostile;
-    }
+    for (const auto& c : cases) expectBehavesAsEquivalent<OrvethilEffect>(3, c, input);
 }
 
 }  // namespace
