@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cmath>
+#include <limits>
 
 namespace dsp {
 
@@ -14,6 +16,7 @@ public:
     static constexpr float kMinCutoff = 0.1f;
     static constexpr float kMaxCutoff = 1.0f;
     static constexpr double kMaxFeedback = 4.0;
+    static constexpr float kLargestFinite = std::numeric_limits<float>::max();
 
     // Runs one sample. `cutoff` is limited to 0.1 .. 1 and the feedback
     // 4 * `resonance` to at most 4. Answers the scaled input u that entered
@@ -46,6 +49,13 @@ public:
             stageIn[i] = static_cast<float>(stageInput);
             stageOut[i] = static_cast<float>(stageOutput);
             stageInput = stageOutput;
+        }
+        // A cutoff swept hard every sample at high resonance can make the
+        // filter run away; once its output leaves the finite range it would
+        // stay infinite or NaN for good. It then starts again from rest.
+        if (!(std::fabs(stageOut[3]) <= kLargestFinite)) {
+            stageOut = {};
+            stageIn = {};
         }
         return static_cast<float>(u);
     }

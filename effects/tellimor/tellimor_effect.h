@@ -36,14 +36,18 @@ public:
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {
+        // Worked on as local copies: the compiler cannot tell that the output
+        // buffers do not overlap this object and would reload them after every store.
+        dsp::TriangleLfo lfo = ringLfo;
+        dsp::LadderLowPass ladder = filter;
         for (std::int32_t s = 0; s < frames; ++s) {
             const double comb = param(kComb);
 
-            const float modulator = 2.0f * (ringLfo.advance(param(kRing) / kRingStepDivisor) - 0.5f);
+            const float modulator = 2.0f * (lfo.advance(param(kRing) / kRingStepDivisor) - 0.5f);
             const double crushed = std::trunc(param(kCrush) * kCrushGain * input[s]) / 10.0;
             const float scaledInput =
-                filter.process(static_cast<float>(crushed), param(kFreq), param(kRes));
-            const float y = filter.output() * modulator;
+                ladder.process(static_cast<float>(crushed), param(kFreq), param(kRes));
+            const float y = ladder.output() * modulator;
 
             float l = y;
             float r = y;
@@ -57,6 +61,8 @@ public:
             Output::write(left[s], l);
             Output::write(right[s], r);
         }
+        ringLfo = lfo;
+        filter = ladder;
     }
 
 private:

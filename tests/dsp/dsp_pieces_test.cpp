@@ -149,3 +149,19 @@ TEST(LadderLowPass, FirstSampleFollowsTheStageEquations) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LadderLowPass, StartsAgainFromRestAfterRunningAway) {
+    dsp::LadderLowPass filter;
+    filter.process(3.0e38f, 1.0f, 1.0);
+    filter.process(3.0e38f, 1.0f, 1.0);  // overflows to infinity
+    for (int s = 0; s < 10; ++s) {
+        filter.process(0.0f, 1.0f, 1.0);
+        EXPECT_TRUE(std::isfinite(filter.output())) << s;
+    }
+    filter.process(1.0f, 0.5f, 0.0);
+    EXPECT_GT(filter.output(), 0.0f);
+}
+
+}  // namespace
