@@ -2,6 +2,8 @@
 // must not reach a coefficient or a filter state, where it would stay forever.
 #pragma once
 
+#include <cmath>
+
 namespace dsp {
 
 // `value` limited to low .. high; NaN gives `low`.
@@ -9,5 +11,12 @@ inline constexpr double limited(double value, double low, double high) {
     if (!(value >= low)) return low;
     return value > high ? high : value;
 }
+
+// A parameter value limited to its nominal range 0 .. 1; NaN gives 0.
+inline constexpr float limitedToUnit(float value) { return static_cast<float>(limited(value, 0.0, 1.0)); }
+
+// A sample about to enter a ring that feeds back into itself: a NaN or an
+// infinity there would circulate for good, so it is stored as silence.
+inline float finiteOrSilence(float value) { return std::isfinite(value) ? value : 0.0f; }
 
 }  // namespace dsp
