@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "effects/ambrelic/ambrelic_effect.h"
+#include "effects/hollistra/hollistra_effect.h"
 #include "effects/orvethil/orvethil_effect.h"
+#include "effects/pallimund/pallimund_effect.h"
 #include "effects/tellimor/tellimor_effect.h"
+#include "effects/wendrake/wendrake_effect.h"
 #include "tests/support/effect_driver.h"
 
 namespace {
@@ -38,6 +41,9 @@ void processReplacingAtBlock512(benchmark::State& state) {
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, tellimor::TellimorEffect)->DenseRange(0, 4);
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, ambrelic::AmbrelicEffect)->DenseRange(0, 4);
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, orvethil::OrvethilEffect)->DenseRange(0, 4);
+BENCHMARK_TEMPLATE(processReplacingAtBlock512, pallimund::PallimundEffect)->DenseRange(0, 4);
+BENCHMARK_TEMPLATE(processReplacingAtBlock512, wendrake::WendrakeEffect)->DenseRange(0, 4);
+BENCHMARK_TEMPLATE(processReplacingAtBlock512, hollistra::HollistraEffect)->DenseRange(0, 4);
 
 }  // namespace
 

@@ -14,8 +14,11 @@
 #endif
 
 #include "effects/ambrelic/ambrelic_effect.h"
+#include "effects/hollistra/hollistra_effect.h"
 #include "effects/orvethil/orvethil_effect.h"
+#include "effects/pallimund/pallimund_effect.h"
 #include "effects/tellimor/tellimor_effect.h"
+#include "effects/wendrake/wendrake_effect.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/effect_driver.h"
 
@@ -29,7 +32,8 @@ template <class Effect>
 class EveryEffect : public ::testing::Test {};
 
 // Each effect class of the suite; a new effect is added here.
-using AllEffects = ::testing::Types<tellimor::TellimorEffect, ambrelic::AmbrelicEffect, orvethil::OrvethilEffect>;
+using AllEffects = ::testing::Types<tellimor::TellimorEffect, ambrelic::AmbrelicEffect, orvethil::OrvethilEffect,
+                                    pallimund::PallimundEffect, wendrake::WendrakeEffect, hollistra::HollistraEffect>;
 TYPED_TEST_SUITE(EveryEffect, AllEffects);
 
 constexpr std::size_t kSignalLength = 3000;

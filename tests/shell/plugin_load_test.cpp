@@ -29,6 +29,9 @@ const PluginFacts kPlugins[] = {
     {"Tellimor", 0x4B713032, 5},
     {"Ambrelic", 0x4B713033, 9},
     {"Orvethil", 0x4B713034, 7},
+    {"Pallimund", 0x4B713035, 5},
+    {"Wendrake", 0x4B713036, 5},
+    {"Hollistra", 0x4B713037, 5},
 };
 
 void PrintTo(const PluginFacts& facts, std::ostream* out) { *out << facts.name; }
