@@ -1,17 +1,10 @@
 #include "host/audio_file.h"
 
-#include <sndfile.h>
-
+#include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace host {
 namespace {
-
-struct FileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-using SoundFile = std::unique_ptr<SNDFILE, FileCloser>;
 
 constexpr sf_count_t kChunkFrames = 4096;
 
@@ -30,7 +23,7 @@ bool readMono(const std::string& path, MonoAudio& audio, std::string& error) {
     }
     audio.sampleRate = info.samplerate;
     audio.samples.clear();
-    audio.samples.reserve(static_cast<std::size_t>(info.frames > 0 ? info.frames : 0));
+    audio.samples.reserve(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)));
     const auto channels = static_cast<std::size_t>(info.channels);
     std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames) * channels);
     for (;;) {
@@ -49,25 +42,36 @@ bool readMono(const std::string& path, MonoAudio& audio, std::string& error) {
     return true;
 }
 
-bool writeStereoFloatWav(const std::string& path, const std::vector<float>& left,
-                         const std::vector<float>& right, double sampleRate, std::string& error) {
+bool StereoFloatWavWriter::open(const std::string& outputPath, double sampleRate, std::string& error) {
+    path = outputPath;
     SF_INFO info{};
     info.samplerate = static_cast<int>(std::lround(sampleRate));
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SoundFile file(sf_open(path.c_str(), SFM_WRITE, &info));
+    file.reset(sf_open(path.c_str(), SFM_WRITE, &info));
     if (!file) {
         error = "cannot write '" + path + "': " + sf_strerror(nullptr);
         return false;
     }
-    std::vector<float> interleaved(left.size() * 2);
-    for (std::size_t i = 0; i < left.size(); ++i) {
+    return true;
+}
+
+bool StereoFloatWavWriter::write(const std::vector<float>& left, const std::vector<float>& right,
+                                 std::string& error) {
+    const std::size_t frames = std::min(left.size(), right.size());
+    std::vector<float> interleaved(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i) {
         interleaved[2 * i] = left[i];
         interleaved[2 * i + 1] = right[i];
     }
-    const auto frames = static_cast<sf_count_t>(left.size());
-    if (sf_writef_float(file.get(), interleaved.data(), frames) != frames) {
+    const auto count = static_cast<sf_count_t>(frames);
+    if (!file || sf_writef_float(file.get(), interleaved.data(), count) != count) {
         error = "cannot write '" + path + "': " + sf_strerror(file.get());
+        return false;
+    }
+    // Closing writes the header's final sizes; a full disk may show only here.
+    if (sf_close(file.release()) != 0) {
+        error = "cannot write '" + path + "': closing the file failed";
         return false;
     }
     return true;

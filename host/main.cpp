@@ -2,10 +2,10 @@
 // and renders audio files (or a built-in demo signal) through it.
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,33 +22,57 @@ namespace {
 using namespace vst2;
 using host::HostedPlugin;
 
-constexpr char kUsage[] =
+constexpr std::string_view kInfoUsage =
     "usage: vsthost info PLUGIN\n"
-    "       vsthost render [options] PLUGIN [IN] OUT\n"
     "\n"
-    "info    shows the plug-in's record, programs and parameters.\n"
-    "render  runs IN (WAV, FLAC, AIFF; several channels are mixed to one) through\n"
-    "        the plug-in at the file's sample rate and writes OUT as a stereo 32-bit\n"
-    "        float WAV. Without IN a built-in demo signal is rendered.\n"
+    "Shows the plug-in's record, its parameters with their texts and its programs.\n";
+
+constexpr std::string_view kRenderUsage =
+    "usage: vsthost render [options] PLUGIN [IN] OUT\n"
     "\n"
-    "render options:\n"
+    "Runs IN (WAV, FLAC, AIFF; several channels are mixed to one) through the\n"
+    "plug-in at the file's sample rate and writes OUT as a stereo 32-bit float WAV.\n"
+    "Without IN a built-in demo signal (44.1 kHz) is rendered.\n"
+    "\n"
+    "options:\n"
     "  --program N, -P N     select program N first\n"
-    "  --param I=V, -p I=V   set parameter I to V (after the program; repeatable)\n"
+    "  --param I=V, -p I=V   set parameter I to V, 0 to 1 (after the program; repeatable)\n"
     "  --block N             block size in samples (default 512)\n"
     "  --accumulate          use the accumulating entry instead of the replacing one\n"
     "  --tail SECONDS        silence appended so echoes ring out (default 1)\n";
 
+constexpr std::string_view kCommandsUsage =
+    "usage: vsthost info PLUGIN\n"
+    "       vsthost render [options] PLUGIN [IN] OUT\n"
+    "       vsthost COMMAND --help\n"
+    "\n"
+    "Loads a VST 2 plug-in library as a host does.\n"
+    "  info    shows the plug-in's record, parameters and programs\n"
+    "  render  runs an audio file, or a built-in demo signal, through the plug-in\n";
+
+void printUsage(std::FILE* stream, std::string_view usage) {
+    std::fwrite(usage.data(), 1, usage.size(), stream);
+}
+
+bool asksForHelp(std::string_view arg) { return arg == "--help" || arg == "-h" || arg == "help"; }
+
 constexpr double kProgressMinimumSeconds = 5.0;
+constexpr std::int32_t kMaxBlockSize = 1 << 20;
+constexpr int kMaxTailSeconds = 3600;
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "vsthost: error: %s\n", message.c_str());
     return 1;
 }
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "vsthost: error: %s\n%s", message.c_str(), kUsage);
+// The error and the command's synopsis (the first paragraph of its usage).
+int usageError(const std::string& message, std::string_view usage = kCommandsUsage) {
+    std::fprintf(stderr, "vsthost: error: %s\n", message.c_str());
+    printUsage(stderr, usage.substr(0, usage.find("\n\n") + 1));
     return 2;
 }
+
+int renderUsageError(const std::string& message) { return usageError(message, kRenderUsage); }
 
 template <class Number>
 std::optional<Number> parseNumber(std::string_view text) {
@@ -128,9 +152,11 @@ int showInfo(const std::string& path) {
     return 0;
 }
 
+using ParameterSetting = std::pair<std::int32_t, float>;  // index, value
+
 struct RenderOptions {
     std::optional<std::int32_t> program;
-    std::vector<std::pair<std::int32_t, float>> params;
+    std::vector<ParameterSetting> params;
     host::RenderSettings settings;
     double tailSeconds = 1.0;
     std::vector<std::string> positional;
@@ -168,7 +194,7 @@ private:
 
 int render(const RenderOptions& options) {
     if (options.positional.size() < 2 || options.positional.size() > 3) {
-        return usageError("render needs PLUGIN [IN] OUT");
+        return renderUsageError("render needs PLUGIN [IN] OUT");
     }
     const std::string& pluginPath = options.positional[0];
     const bool hasInput = options.positional.size() == 3;
@@ -206,19 +232,36 @@ int render(const RenderOptions& options) {
         plugin->setParameter(index, value);
     }
 
-    const auto tail = static_cast<std::size_t>(std::max(0.0, options.tailSeconds) * audio.sampleRate);
+    if (const std::string problem = host::renderProblem(plugin->record(), options.settings); !problem.empty()) {
+        return fail("cannot render through '" + pluginPath + "': " + problem);
+    }
+    host::StereoFloatWavWriter writer;
+    if (!writer.open(outputPath, audio.sampleRate, error)) return fail(error);
+
+    const auto tail = static_cast<std::size_t>(options.tailSeconds * audio.sampleRate);
     audio.samples.resize(audio.samples.size() + tail, 0.0f);
     plugin->start(static_cast<float>(audio.sampleRate), options.settings.blockSize);
     const double seconds = static_cast<double>(audio.samples.size()) / audio.sampleRate;
     host::StereoAudio out;
     {
         ProgressBar bar(isatty(STDERR_FILENO) != 0 && seconds > kProgressMinimumSeconds);
-        out = host::renderThrough(*plugin, audio.samples, options.settings,
+        out = host::renderThrough(plugin->record(), audio.samples, options.settings,
                                   [&bar](double done) { bar.update(done); });
     }
     plugin->stop();
-    if (!host::writeStereoFloatWav(outputPath, out.left, out.right, audio.sampleRate, error)) return fail(error);
+    if (!writer.write(out.left, out.right, error)) return fail(error);
     return 0;
+}
+
+// INDEX=VALUE with VALUE a normalised value from 0 to 1.
+std::optional<ParameterSetting> parseParameterSetting(std::optional<std::string_view> text) {
+    const auto equals = text ? text->find('=') : std::string_view::npos;
+    if (equals == std::string_view::npos) return std::nullopt;
+    const auto index = parseNumber<std::int32_t>(text->substr(0, equals));
+    const auto value = parseNumber<float>(text->substr(equals + 1));
+    // The negated test also refuses NaN.
+    if (!index || !value || !(*value >= 0.0f && *value <= 1.0f)) return std::nullopt;
+    return ParameterSetting{*index, *value};
 }
 
 int parseRender(int argc, char** argv) {
@@ -229,33 +272,38 @@ int parseRender(int argc, char** argv) {
             if (i + 1 >= argc) return std::nullopt;
             return std::string_view(argv[++i]);
         };
+        if (asksForHelp(arg)) {
+            printUsage(stdout, kRenderUsage);
+            return 0;
+        }
         if (arg == "--program" || arg == "-P") {
             const auto value = next();
             const auto program = value ? parseNumber<std::int32_t>(*value) : std::nullopt;
-            if (!program) return usageError("--program needs a whole number");
+            if (!program) return renderUsageError("--program needs a whole number");
             options.program = program;
         } else if (arg == "--param" || arg == "-p") {
-            const auto value = next();
-            const auto equals = value ? value->find('=') : std::string_view::npos;
-            if (equals == std::string_view::npos) return usageError("--param needs INDEX=VALUE");
-            const auto index = parseNumber<std::int32_t>(value->substr(0, equals));
-            const auto number = parseNumber<float>(value->substr(equals + 1));
-            if (!index || !number) return usageError("--param needs INDEX=VALUE, e.g. 2=0.5");
-            options.params.emplace_back(*index, *number);
+            const auto setting = parseParameterSetting(next());
+            if (!setting) return renderUsageError("--param needs INDEX=VALUE with VALUE from 0 to 1, e.g. 2=0.5");
+            options.params.push_back(*setting);
         } else if (arg == "--block") {
             const auto value = next();
             const auto block = value ? parseNumber<std::int32_t>(*value) : std::nullopt;
-            if (!block || *block < 1 || *block > 1 << 20) return usageError("--block needs a size from 1 to 1048576");
+            if (!block || *block < 1 || *block > kMaxBlockSize) {
+                return renderUsageError("--block needs a size from 1 to " + std::to_string(kMaxBlockSize));
+            }
             options.settings.blockSize = *block;
         } else if (arg == "--accumulate") {
             options.settings.accumulate = true;
         } else if (arg == "--tail") {
             const auto value = next();
             const auto tail = value ? parseNumber<double>(*value) : std::nullopt;
-            if (!tail || !(*tail >= 0.0 && *tail <= 3600.0)) return usageError("--tail needs seconds from 0 to 3600");
+            // The negated test also refuses NaN.
+            if (!tail || !(*tail >= 0.0 && *tail <= kMaxTailSeconds)) {
+                return renderUsageError("--tail needs seconds from 0 to " + std::to_string(kMaxTailSeconds));
+            }
             options.tailSeconds = *tail;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'");
+            return renderUsageError("unknown option '" + std::string(arg) + "'");
         } else {
             options.positional.emplace_back(arg);
         }
@@ -263,19 +311,32 @@ int parseRender(int argc, char** argv) {
     return render(options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int runCommand(int argc, char** argv) {
     if (argc < 2) return usageError("no command given");
     const std::string_view command = argv[1];
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
+    if (asksForHelp(command)) {
+        printUsage(stdout, kCommandsUsage);
         return 0;
     }
     if (command == "info") {
-        if (argc != 3) return usageError("info needs exactly one PLUGIN");
+        if (argc == 3 && asksForHelp(argv[2])) {
+            printUsage(stdout, kInfoUsage);
+            return 0;
+        }
+        if (argc != 3) return usageError("info needs exactly one PLUGIN", kInfoUsage);
         return showInfo(argv[2]);
     }
     if (command == "render") return parseRender(argc, argv);
     return usageError("unknown command '" + std::string(command) + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Out of memory for a long file, or a plug-in throwing through the interface.
+    try {
+        return runCommand(argc, argv);
+    } catch (const std::exception& exception) {
+        return fail(exception.what());
+    }
 }

@@ -3,9 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
-#include "host/hosted_plugin.h"
+#include "vst2/aeffect.h"
 
 namespace host {
 
@@ -18,8 +19,16 @@ struct StereoAudio {
     std::vector<float> left, right;
 };
 
-// `progress` is told the share done (0..1) after each block.
-StereoAudio renderThrough(HostedPlugin& plugin, const std::vector<float>& input,
+// Channel counts beyond this are taken for a corrupt record, not served.
+inline constexpr std::int32_t kMaxChannels = 256;
+
+// Answers why the record cannot be rendered with `settings` (channel counts out
+// of range, the needed processing entry missing), or an empty text when it can.
+std::string renderProblem(const AEffect& record, const RenderSettings& settings);
+
+// Renders `input` through the plug-in's record; a record with a render problem
+// gives silence. `progress` is told the share done (0..1) after each block.
+StereoAudio renderThrough(AEffect& record, const std::vector<float>& input,
                           const RenderSettings& settings,
                           const std::function<void(double)>& progress = {});
 

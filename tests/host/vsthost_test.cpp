@@ -110,6 +110,8 @@ TEST_F(VstHost, ErrorsAreOneLineWithANonZeroExit) {
         {"missing library", "info " + quoted(directory / "absent.so"), "cannot load"},
         {"library without main", "info " + quoted(LIBRARY_WITHOUT_MAIN_PATH), "no VST 2 entry point"},
         {"main answering null", "info " + quoted(PLUGIN_ANSWERING_NULL_PATH), "main answered no plug-in"},
+        {"record with a wrong magic number",
+         "render " + quoted(PLUGIN_WITH_WRONG_MAGIC_PATH) + " " + quoted(directory / "out.wav"), "magic number"},
         {"output equal to input", "render " + tellimor + " " + quoted(input) + " " + quoted(input),
          "is the input file"},
         {"output equal to input by another name",
@@ -122,6 +124,11 @@ TEST_F(VstHost, ErrorsAreOneLineWithANonZeroExit) {
         {"unknown option", "render --loud " + tellimor + " " + quoted(directory / "out.wav"), "unknown option"},
         {"bad parameter", "render -p 99=0.5 " + tellimor + " " + quoted(directory / "out.wav"),
          "parameter 99 does not exist"},
+        {"parameter value above 1", "render -p 1=1.5 " + tellimor + " " + quoted(directory / "out.wav"),
+         "VALUE from 0 to 1"},
+        {"parameter value not a number", "render --param 1=nan " + tellimor + " " + quoted(directory / "out.wav"),
+         "VALUE from 0 to 1"},
+        {"tail not a number", "render --tail nan " + tellimor + " " + quoted(directory / "out.wav"), "--tail"},
         {"bad program", "render --program 7 " + tellimor + " " + quoted(directory / "out.wav"),
          "program 7 does not exist"},
     };
@@ -188,6 +195,22 @@ TEST_F(VstHost, WithoutInputRendersTheDemoSignal) {
     const SF_INFO info = infoOf(output);
     EXPECT_EQ(info.samplerate, 44100);
     EXPECT_GT(info.frames, 44100 * 4);
+}
+
+TEST_F(VstHost, HelpForTheToolAndEachCommand) {
+    const struct {
+        const char* arguments;
+        const char* expected;
+    } cases[] = {
+        {"--help", "vsthost render [options] PLUGIN [IN] OUT"},
+        {"info --help", "usage: vsthost info PLUGIN"},
+        {"render --help", "--accumulate"},
+    };
+    for (const auto& c : cases) {
+        const RunResult result = run(c.arguments);
+        EXPECT_EQ(result.exitCode, 0) << c.arguments;
+        EXPECT_NE(result.output.find(c.expected), std::string::npos) << c.arguments << ": " << result.output;
+    }
 }
 
 TEST_F(VstHost, InfoShowsRecordProgramsAndParameterTexts) {
