@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 
 #include <array>
-#include <cstring>
 
 namespace host {
 

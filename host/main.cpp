@@ -2,7 +2,6 @@
 // and renders audio files (or a built-in demo signal) through it.
 #include <unistd.h>
 
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <exception>
@@ -10,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/audio_file.h"
