@@ -8,6 +8,7 @@ set(PLUGIN_SHELL_SOURCES
     ${PROJECT_SOURCE_DIR}/shell/extended_effect_base.cpp
     ${PROJECT_SOURCE_DIR}/shell/value_text.cpp
     ${PROJECT_SOURCE_DIR}/shell/entry.cpp
+    ${PROJECT_SOURCE_DIR}/shell/library_start.cpp
     ${PROJECT_SOURCE_DIR}/shell/no_editor.cpp)
 
 # The same shell, once more as a static library, for unit tests that construct
