@@ -12,8 +12,12 @@ inline constexpr double limited(double value, double low, double high) {
     return value > high ? high : value;
 }
 
-// A parameter value limited to its nominal range 0 .. 1; NaN gives 0.
-inline constexpr float limitedToUnit(float value) { return static_cast<float>(limited(value, 0.0, 1.0)); }
+// A parameter value limited to its nominal range 0 .. 1; NaN gives 0. Written
+// so that it compiles to one maximum and one minimum instruction.
+inline constexpr float limitedToUnit(float value) {
+    const float notNegative = value > 0.0f ? value : 0.0f;  // NaN fails the test
+    return notNegative < 1.0f ? notNegative : 1.0f;
+}
 
 // A sample about to enter a ring that feeds back into itself: a NaN or an
 // infinity there would circulate for good, so it is stored as silence.

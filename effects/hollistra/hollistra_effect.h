@@ -41,8 +41,7 @@ public:
             opening = false;
         }
         if (static_cast<double>(counter) > cutPoint) opening = true;
-        gain = static_cast<float>(opening ? gain + step : gain - step);
-        gain = static_cast<float>(dsp::limited(gain, 0.0, 1.0));  // a NaN step closes the gate
+        gain = dsp::limitedToUnit(static_cast<float>(gain + (opening ? step : -step)));  // NaN closes it
         return gain;
     }
 
