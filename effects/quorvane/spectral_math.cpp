@@ -1,0 +1,244 @@
+#include "effects/quorvane/spectral_math.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <numbers>
+
+namespace quorvane {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// Beyond this many turns a running phase no longer holds a usable angle; it
+// starts again from 0.
+constexpr double kLargestWrappableTurns = 0x1p50;
+
+// ---------------------------------------------------------------------------
+// Every function below is written once for one bin (double) and for two bins
+// side by side (V2, one SSE2 register). Candidates are computed before they
+// are selected, so nothing branches.
+
+using V2 = double __attribute__((vector_size(16)));
+using Mask2 = std::int64_t __attribute__((vector_size(16)));
+using F2 = float __attribute__((vector_size(8)));
+using F4 = float __attribute__((vector_size(16)));
+
+constexpr std::int64_t kMagnitudeBits = 0x7fffffffffffffff;
+
+inline double select(bool condition, double a, double b) { return condition ? a : b; }
+inline V2 select(Mask2 condition, V2 a, V2 b) { return condition ? a : b; }
+
+inline double absolute(double x) { return std::fabs(x); }
+inline V2 absolute(V2 x) { return std::bit_cast<V2>(std::bit_cast<Mask2>(x) & kMagnitudeBits); }
+
+inline double withSignOf(double magnitude, double sign) { return std::copysign(magnitude, sign); }
+inline V2 withSignOf(V2 magnitude, V2 sign) {
+    return std::bit_cast<V2>((std::bit_cast<Mask2>(magnitude) & kMagnitudeBits) |
+                             (std::bit_cast<Mask2>(sign) & ~kMagnitudeBits));
+}
+
+inline double squareRoot(double x) { return std::sqrt(x); }
+inline V2 squareRoot(V2 x) {
+#if defined(__SSE2__)
+    return __builtin_ia32_sqrtpd(x);
+#else
+    return V2{std::sqrt(x[0]), std::sqrt(x[1])};
+#endif
+}
+
+// Rounded to single precision and back, as stored into a float.
+inline double toFloatPrecision(double x) { return static_cast<float>(x); }
+inline V2 toFloatPrecision(V2 x) { return __builtin_convertvector(__builtin_convertvector(x, F2), V2); }
+
+template <class T>
+T splat(double value) {
+    return T{} + value;
+}
+
+using spectral::roundToInteger;
+
+template <class T>
+T arcTangent2(T y, T x) {
+    // atan(min/max) with min/max in 0..1: above tan(pi/8) it is
+    // pi/4 + atan((min - max) / (min + max)), so the fit needs |t| <= tan(pi/8).
+    constexpr double kTanPiOver8 = 0.41421356237309504880;
+    // atan(t) = t * P(t^2), a Chebyshev fit on 0 .. tan(pi/8); error 3e-13.
+    constexpr double kP0 = 0.99999999999924476158, kP1 = -0.33333333276922492141, kP2 = 0.19999993053555813595,
+                     kP3 = -0.14285386553752139329, kP4 = 0.11103456908947462942,
+                     kP5 = -0.089925529061509114781, kP6 = 0.069741976865952651326,
+                     kP7 = -0.037655106012914020993;
+    const T ax = absolute(x), ay = absolute(y);
+    const auto xLarger = ax > ay;
+    const T larger = select(xLarger, ax, ay);
+    const T smaller = select(xLarger, ay, ax);
+    const auto upper = smaller > kTanPiOver8 * larger;
+    const T safeLarger = select(larger > 0.0, larger, splat<T>(1.0));  // (0, 0) gives 0
+    const T t = select(upper, smaller - larger, smaller) / select(upper, smaller + larger, safeLarger);
+    const T z = t * t;
+    const T p = kP0 + z * (kP1 + z * (kP2 + z * (kP3 + z * (kP4 + z * (kP5 + z * (kP6 + z * kP7))))));
+    const T octant = t * p + select(upper, splat<T>(kPi / 4), splat<T>(0.0));  // 0 .. pi/4
+    const T quadrant = select(ay > ax, kPi / 2 - octant, octant);             // 0 .. pi/2
+    return withSignOf(select(x < 0.0, kPi - quadrant, quadrant), y);
+}
+
+template <class T>
+void sineAndCosine(T theta, T& sine, T& cosine) {
+    // theta = n pi/2 + r, |r| <= pi/4; pi/2 in two parts, the first of 33 bits,
+    // so that n times it is exact.
+    constexpr double kTwoOverPi = 0.63661977236758134308;
+    constexpr double kHalfPiHigh = 1.57079632673412561417;
+    constexpr double kHalfPiLow = 6.07710050650619224932e-11;
+    const T n = roundToInteger(theta * kTwoOverPi);
+    const T r = (theta - n * kHalfPiHigh) - n * kHalfPiLow;
+    const T r2 = r * r;
+    // Taylor series to r^13 and r^14: the first terms left out stay below 3e-14.
+    const T s =
+        r + r * r2 *
+                (-1.0 / 6 +
+                 r2 * (1.0 / 120 +
+                       r2 * (-1.0 / 5040 + r2 * (1.0 / 362880 + r2 * (-1.0 / 39916800 + r2 * (1.0 / 6227020800))))));
+    const T c = 1.0 + r2 * (-0.5 + r2 * (1.0 / 24 +
+                                         r2 * (-1.0 / 720 +
+                                               r2 * (1.0 / 40320 +
+                                                     r2 * (-1.0 / 3628800 +
+                                                           r2 * (1.0 / 479001600 + r2 * (-1.0 / 87178291200)))))));
+    // Quadrant n mod 4 without an integer conversion: (n - 1.5) / 4 lies 0.125
+    // or 0.375 from floor(n / 4), never at a tie.
+    const T q = n - 4.0 * roundToInteger((n - 1.5) * 0.25);
+    const auto swap = (q == 1.0) | (q == 3.0);
+    const T sinPart = select(swap, c, s);
+    const T cosPart = select(swap, s, c);
+    sine = select(q >= 2.0, -sinPart, sinPart);
+    cosine = select((q == 1.0) | (q == 2.0), -cosPart, cosPart);
+}
+
+// Frame access for one bin or two neighbouring bins.
+struct OneBin {
+    using T = double;
+    static constexpr int kBins = 1;
+    static T index(int k) { return k; }
+    static T load(const float* p) { return *p; }
+    static void store(float* p, T value) { *p = static_cast<float>(value); }
+    static void loadPair(const float* p, T& first, T& second) {
+        first = p[0];
+        second = p[1];
+    }
+    static void storePair(float* p, T first, T second) {
+        p[0] = static_cast<float>(first);
+        p[1] = static_cast<float>(second);
+    }
+};
+
+struct TwoBins {
+    using T = V2;
+    static constexpr int kBins = 2;
+    static T index(int k) { return V2{static_cast<double>(k), static_cast<double>(k + 1)}; }
+    static T load(const float* p) {
+        F2 values;
+        std::memcpy(&values, p, sizeof values);
+        return __builtin_convertvector(values, V2);
+    }
+    static void store(float* p, T value) {
+        const F2 values = __builtin_convertvector(value, F2);
+        std::memcpy(p, &values, sizeof values);
+    }
+    // p holds (first, second) of bin k, then of bin k + 1.
+    static void loadPair(const float* p, T& first, T& second) {
+        F4 values;
+        std::memcpy(&values, p, sizeof values);
+        first = __builtin_convertvector(__builtin_shufflevector(values, values, 0, 2), V2);
+        second = __builtin_convertvector(__builtin_shufflevector(values, values, 1, 3), V2);
+    }
+    static void storePair(float* p, T first, T second) {
+        const F2 a = __builtin_convertvector(first, F2), b = __builtin_convertvector(second, F2);
+        const F4 values = __builtin_shufflevector(a, b, 0, 2, 1, 3);
+        std::memcpy(p, &values, sizeof values);
+    }
+};
+
+// Runs body(k, lanes) over bins 0 .. bins-1, two at a time, the odd one alone.
+template <class Body>
+void forEachBin(int bins, Body body) {
+    int k = 0;
+    for (; k + TwoBins::kBins <= bins; k += TwoBins::kBins) body(k, TwoBins{});
+    for (; k < bins; ++k) body(k, OneBin{});
+}
+
+}  // namespace
+
+void toAmplitudeFrequency(float* frame, float* previousPhase, int bins, double phaseStepToHz, float binSpacing) {
+    forEachBin(bins, [&]<class Lanes>(int k, Lanes) {
+        using T = typename Lanes::T;
+        T x, y;
+        Lanes::loadPair(frame + 2 * k, x, y);
+        const T amplitude = toFloatPrecision(squareRoot(x * x + y * y));
+        const T phase = arcTangent2(y, x);
+        const T previous = Lanes::load(previousPhase + k);
+        const auto sounding = amplitude >= static_cast<double>(kSilentAmplitude);
+        Lanes::store(previousPhase + k, select(sounding, toFloatPrecision(phase), previous));
+        const T step = select(sounding, phase - previous, splat<T>(0.0));
+        const T belowPi = select(step > kPi, step - kTwoPi, step);
+        const T wrappedStep = select(belowPi < -kPi, belowPi + kTwoPi, belowPi);
+        Lanes::storePair(frame + 2 * k, amplitude,
+                         wrappedStep * phaseStepToHz + Lanes::index(k) * static_cast<double>(binSpacing));
+    });
+}
+
+void toAmplitudePhase(float* frame, int bins) {
+    forEachBin(bins, [&]<class Lanes>(int k, Lanes) {
+        using T = typename Lanes::T;
+        T x, y;
+        Lanes::loadPair(frame + 2 * k, x, y);
+        const T amplitude = toFloatPrecision(squareRoot(x * x + y * y));
+        const auto sounding = amplitude >= static_cast<double>(kSilentAmplitude);
+        Lanes::storePair(frame + 2 * k, amplitude, select(sounding, arcTangent2(y, x), splat<T>(0.0)));
+    });
+}
+
+void fromAmplitudeFrequency(float* frame, float* runningPhase, int bins, float binSpacing, float hopRate,
+                            double hzToPhaseStep) {
+    const double turn = hopRate;
+    const double perTurn = 1.0 / turn;
+    const double limit = kPhaseWrapTurns * turn;
+    const double largest = kLargestWrappableTurns * turn;
+    forEachBin(bins, [&]<class Lanes>(int k, Lanes) {
+        using T = typename Lanes::T;
+        T amplitude, frequency;
+        Lanes::loadPair(frame + 2 * k, amplitude, frequency);
+        const T phase = Lanes::load(runningPhase + k) + (frequency - Lanes::index(k) * static_cast<double>(binSpacing));
+        // Whole turns off: the same angle, and a float that keeps its
+        // precision however long the phase has been running.
+        const T wrapped = phase - turn * roundToInteger(phase * perTurn);
+        const T magnitude = absolute(phase);
+        const T kept = select(magnitude < limit, phase, select(magnitude < largest, wrapped, splat<T>(0.0)));
+        const T stored = toFloatPrecision(kept);
+        Lanes::store(runningPhase + k, stored);
+        T sine, cosine;
+        sineAndCosine(stored * hzToPhaseStep, sine, cosine);
+        Lanes::storePair(frame + 2 * k, amplitude * cosine, amplitude * sine);
+    });
+}
+
+void fromAmplitudePhase(float* frame, int bins) {
+    for (int k = 0; k < bins; ++k) {
+        const double amplitude = frame[2 * k];
+        const double angle = frame[2 * k + 1];
+        frame[2 * k] = static_cast<float>(amplitude * std::cos(angle));
+        frame[2 * k + 1] = static_cast<float>(amplitude * std::sin(angle));
+    }
+}
+
+namespace spectral {
+
+double atan2(double y, double x) { return arcTangent2(y, x); }
+
+SinCos sinCos(double theta) {
+    SinCos result{};
+    sineAndCosine(theta, result.sin, result.cos);
+    return result;
+}
+
+}  // namespace spectral
+}  // namespace quorvane
