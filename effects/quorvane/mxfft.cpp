@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -28,9 +29,19 @@ inline Complex conjugate(Complex a) { return Complex{a[0], -a[1]}; }
 // a * (-i)
 inline Complex timesMinusI(Complex a) { return swapParts(a) * Complex{1.0, -1.0}; }
 
-inline Complex multiply(Complex a, Complex w) {
-    return a * Complex{w[0], w[0]} + swapParts(a) * Complex{-w[1], w[1]};
-}
+// A twiddle w prepared for multiplication: a * w = a * real + swap(a) * imag,
+// with real = {Re w, Re w} and imag = {-Im w, Im w}. Tables hold twiddles in
+// this form so a product costs one shuffle, two multiplications and one add.
+struct SplitTwiddle {
+    Complex real;
+    Complex imag;
+};
+
+inline SplitTwiddle splitTwiddle(Complex w) { return {Complex{w[0], w[0]}, Complex{-w[1], w[1]}}; }
+
+inline Complex rotate(Complex a, const SplitTwiddle& w) { return a * w.real + swapParts(a) * w.imag; }
+
+inline Complex multiply(Complex a, Complex w) { return rotate(a, splitTwiddle(w)); }
 
 // ---------------------------------------------------------------------------
 // Roots of unity
@@ -83,6 +94,11 @@ constexpr CosSin cosSinOfTurn(std::int64_t turns, std::int64_t period) {
 constexpr Complex forwardRoot(std::int64_t t, std::int64_t period) {
     const CosSin cs = cosSinOfTurn(t, period);
     return Complex{cs.cosine, -cs.sine};
+}
+
+constexpr SplitTwiddle splitForwardRoot(std::int64_t t, std::int64_t period) {
+    const CosSin cs = cosSinOfTurn(t, period);
+    return {Complex{cs.cosine, cs.cosine}, Complex{cs.sine, -cs.sine}};
 }
 
 // The roots e^(-2 pi i t / 1024), t = 0..1023: every power-of-two length up to
@@ -188,7 +204,7 @@ struct Plan {
     int largestGenericRadix = 0;  // largest prime factor above 5, 0 if none
 };
 
-Plan makePlan(Index n) {
+constexpr Plan makePlan(Index n) {
     Plan plan;
     auto push = [&plan](int radix) { plan.radix[plan.count++] = radix; };
     int twos = 0;
@@ -295,130 +311,350 @@ inline void butterfly(Values<8>& y) {
 }
 
 // ---------------------------------------------------------------------------
-// Passes over a work buffer in digit-reversed order (decimation in time)
+// Access to the caller's float data
 
-struct Roots {
-    const Complex* value;
-    Index perTurn;  // the table holds e^(-2 pi i t / perTurn)
+using FloatPair = float __attribute__((vector_size(8)));
+
+// Real and imaginary parts side by side (im == re + 1), as the phase vocoder
+// holds them: a value is loaded and stored as one 8-byte pair.
+struct InterleavedValues {
+    float* first;
+    Index step;  // floats from one value to the next
+
+    Complex load(Index j) const {
+        FloatPair pair;
+        std::memcpy(&pair, first + j * step, sizeof pair);
+        return __builtin_convertvector(pair, Complex);
+    }
+    void store(Index j, Complex value) const {
+        const FloatPair pair = __builtin_convertvector(value, FloatPair);
+        std::memcpy(first + j * step, &pair, sizeof pair);
+    }
 };
 
-// Combines groups of `Radix` adjacent sub-transforms of length `span` into
-// transforms of length Radix * span, in place.
+struct SeparateValues {
+    float* re;
+    float* im;
+    Index step;
+
+    Complex load(Index j) const { return Complex{re[j * step], im[j * step]}; }
+    void store(Index j, Complex value) const {
+        re[j * step] = static_cast<float>(value[0]);
+        im[j * step] = static_cast<float>(value[1]);
+    }
+};
+
+// Calls `action` with the accessor that fits the layout.
+template <class Action>
+void withValues(float* re, float* im, Index step, Action action) {
+    if (im == re + 1) action(InterleavedValues{re, step});
+    else action(SeparateValues{re, im, step});
+}
+
+// ---------------------------------------------------------------------------
+// Butterfly kernels: the values of one butterfly and the DFT over them
+
 template <int Radix>
-void runPass(Complex* work, Index n, Index span, Roots roots) {
-    const Index groupLength = Radix * span;
-    const Index twiddleStep = roots.perTurn / groupLength;
-    for (Index k = 0; k < span; ++k) {
-        Values<Radix> twiddle;
-        for (int r = 1; r < Radix; ++r) twiddle[r] = roots.value[r * k * twiddleStep];
-        for (Index group = 0; group < n; group += groupLength) {
-            Complex* at = work + group + k;
-            Values<Radix> y;
-            y[0] = at[0];
-            for (int r = 1; r < Radix; ++r) y[r] = multiply(at[r * span], twiddle[r]);
-            butterfly(y);
-            for (int q = 0; q < Radix; ++q) at[q * span] = y[q];
-        }
-    }
-}
+struct FixedKernel {
+    Values<Radix> y;
+    std::array<SplitTwiddle, Radix - 1> twiddles;
 
-// Any odd radix, in O(radix^2) per butterfly; `scratch` holds 2 * radix values.
-void runGenericPass(Complex* work, Index n, Index span, int radix, Roots roots, Complex* scratch) {
-    const Index groupLength = radix * span;
-    const Index twiddleStep = roots.perTurn / groupLength;
-    const Index radixStep = roots.perTurn / radix;
+    static constexpr int radix() { return Radix; }
+    Complex* values() { return y.data(); }
+    SplitTwiddle* twiddleBuffer() { return twiddles.data(); }
+    void run() { butterfly(y); }
+};
+
+struct CompactRoots {
+    const Complex* value;  // e^(-2 pi i t / perTurn), t = 0..perTurn-1
+    Index perTurn;
+};
+
+// In-place DFT of `radix` values for any odd radix, O(radix^2): values r and
+// radix - r are paired so that every output needs half the products.
+void oddButterfly(Complex* y, int radix, CompactRoots roots, Complex* pairs) {
     const int half = radix / 2;
-    for (Index k = 0; k < span; ++k) {
-        for (Index group = 0; group < n; group += groupLength) {
-            Complex* at = work + group + k;
-            const Complex first = at[0];
-            Complex total = first;
-            // Pair r with radix - r: sums feed the real, differences the imaginary side.
-            for (int r = 1; r <= half; ++r) {
-                const Complex upper = multiply(at[r * span], roots.value[r * k * twiddleStep]);
-                const Complex lower =
-                    multiply(at[(radix - r) * span], roots.value[(radix - r) * k * twiddleStep]);
-                scratch[2 * r - 2] = upper + lower;
-                scratch[2 * r - 1] = upper - lower;
-                total += scratch[2 * r - 2];
-            }
-            for (int q = 1; q <= half; ++q) {
-                Complex realSide = first;
-                Complex imagSide = Complex{0.0, 0.0};
-                for (int r = 1; r <= half; ++r) {
-                    const Complex w = roots.value[(static_cast<Index>(r) * q % radix) * radixStep];
-                    realSide += w[0] * scratch[2 * r - 2];
-                    imagSide += w[1] * scratch[2 * r - 1];  // w[1] = -sin
-                }
-                // out_q = real + (-i)(sin-weighted differences) = real + i * imagSide
-                const Complex rotated = swapParts(imagSide) * Complex{-1.0, 1.0};
-                scratch[radix - 1 + 2 * q - 2] = realSide + rotated;
-                scratch[radix - 1 + 2 * q - 1] = realSide - rotated;
-            }
-            at[0] = total;
-            for (int q = 1; q <= half; ++q) {
-                at[q * span] = scratch[radix - 1 + 2 * q - 2];
-                at[(radix - q) * span] = scratch[radix - 1 + 2 * q - 1];
-            }
-        }
+    const Index radixStep = roots.perTurn / radix;
+    const Complex first = y[0];
+    Complex total = first;
+    for (int r = 1; r <= half; ++r) {
+        pairs[2 * r - 2] = y[r] + y[radix - r];
+        pairs[2 * r - 1] = y[r] - y[radix - r];
+        total += pairs[2 * r - 2];
     }
+    for (int q = 1; q <= half; ++q) {
+        Complex realSide = first;
+        Complex imagSide = Complex{0.0, 0.0};
+        for (int r = 1; r <= half; ++r) {
+            const Complex w = roots.value[(static_cast<Index>(r) * q % radix) * radixStep];
+            realSide += w[0] * pairs[2 * r - 2];
+            imagSide += w[1] * pairs[2 * r - 1];  // w[1] = -sin
+        }
+        const Complex rotated = swapParts(imagSide) * Complex{-1.0, 1.0};  // i * imagSide
+        y[q] = realSide + rotated;
+        y[radix - q] = realSide - rotated;
+    }
+    y[0] = total;
 }
 
-void runPlan(Complex* work, Index n, const Plan& plan, Roots roots, Complex* scratch) {
-    Index span = 1;
-    for (int s = 0; s < plan.count; ++s) {
-        const int radix = plan.radix[s];
-        switch (radix) {
-            case 2: runPass<2>(work, n, span, roots); break;
-            case 3: runPass<3>(work, n, span, roots); break;
-            case 4: runPass<4>(work, n, span, roots); break;
-            case 5: runPass<5>(work, n, span, roots); break;
-            case 8: runPass<8>(work, n, span, roots); break;
-            default: runGenericPass(work, n, span, radix, roots, scratch); break;
-        }
-        span *= radix;
+// Scratch for an odd radix above 5: its values, their pair sums and differences
+// and its twiddles.
+struct OddScratch {
+    Complex* values;
+    Complex* pairs;
+    SplitTwiddle* twiddles;
+};
+
+struct OddKernel {
+    int radixValue;
+    OddScratch scratch;
+    CompactRoots roots;
+
+    int radix() const { return radixValue; }
+    Complex* values() { return scratch.values; }
+    SplitTwiddle* twiddleBuffer() { return scratch.twiddles; }
+    void run() { oddButterfly(scratch.values, radixValue, roots, scratch.pairs); }
+};
+
+// Calls `action` with the kernel for `radix`.
+template <class Action>
+void withKernel(int radix, OddScratch scratch, CompactRoots roots, Action action) {
+    switch (radix) {
+        case 2: { FixedKernel<2> kernel; action(kernel); break; }
+        case 3: { FixedKernel<3> kernel; action(kernel); break; }
+        case 4: { FixedKernel<4> kernel; action(kernel); break; }
+        case 5: { FixedKernel<5> kernel; action(kernel); break; }
+        case 8: { FixedKernel<8> kernel; action(kernel); break; }
+        default: { OddKernel kernel{radix, scratch, roots}; action(kernel); break; }
     }
 }
 
 // ---------------------------------------------------------------------------
-// Strided float data <-> double work buffer
+// Twiddles of one pass: w^(r k) of its group length, r = 1..radix-1
 
-struct Sequence {
-    float* re;
-    float* im;
-    Index step;  // distance between successive elements, in floats
+// From the compact roots, prepared per k.
+struct RootTwiddles {
+    CompactRoots roots;
+    Index step;  // roots.perTurn / group length
+
+    const SplitTwiddle* at(Index k, int radix, SplitTwiddle* buffer) const {
+        const Index kStep = k * step;
+        for (int r = 1; r < radix; ++r) buffer[r - 1] = splitTwiddle(roots.value[r * kStep]);
+        return buffer;
+    }
 };
 
-// Loads the sequence into `work` in the digit-reversed order the passes
-// expect: position sum(d_s * p_1...p_(s-1)) receives element
-// sum(d_s * n / (p_1...p_s)).
-void gatherDigitReversed(Sequence data, Index n, const Plan& plan, bool conjugated, Complex* work) {
+// From a prepared table laid out [k][r - 1].
+struct TableTwiddles {
+    const SplitTwiddle* table;
+
+    const SplitTwiddle* at(Index k, int radix, SplitTwiddle*) const { return table + k * (radix - 1); }
+};
+
+// ---------------------------------------------------------------------------
+// Passes (decimation in time over a work buffer in digit-reversed order)
+//
+// With radices p_0, p_1, ... the value at work position e_0 + p_0 (e_1 + p_1
+// (e_2 + ...)) is input element sum(e_s * n / (p_0...p_s)). Pass s combines
+// groups of p_s adjacent transforms of length span = p_0...p_(s-1), in place.
+
+// Pass 0 reads the caller's data and needs no twiddles. Group g's values are
+// elements base(g) + r * n / p_0, base(g) being the digit reversal of g over
+// the remaining radices. `loadSign` conjugates for the inverse.
+template <class Kernel, class Source>
+void firstPass(Kernel& kernel, Source data, Index n, const Plan& plan, Complex loadSign, Complex* work) {
+    const int radix = kernel.radix();
+    const Index valueStep = n / radix;
     std::array<int, 32> digit{};
     std::array<Index, 32> weight{};
-    Index remaining = n;
-    for (int s = 0; s < plan.count; ++s) {
-        remaining /= plan.radix[s];
-        weight[s] = remaining;
-    }
-    const double imagSign = conjugated ? -1.0 : 1.0;
-    Index source = 0;
-    for (Index position = 0; position < n; ++position) {
-        work[position] = Complex{data.re[source * data.step], imagSign * data.im[source * data.step]};
-        for (int s = 0; s < plan.count; ++s) {
-            source += weight[s];
+    for (int s = 1; s < plan.count; ++s) weight[s] = (s == 1 ? valueStep : weight[s - 1]) / plan.radix[s];
+    Complex* y = kernel.values();
+    Index base = 0;
+    for (Index group = 0; group < valueStep; ++group) {
+        for (int r = 0; r < radix; ++r) y[r] = data.load(base + r * valueStep) * loadSign;
+        kernel.run();
+        for (int q = 0; q < radix; ++q) work[group * radix + q] = y[q];
+        for (int s = 1; s < plan.count; ++s) {
+            base += weight[s];
             if (++digit[s] < plan.radix[s]) break;
             digit[s] = 0;
-            source -= weight[s] * plan.radix[s];
+            base -= weight[s] * plan.radix[s];
         }
     }
 }
 
-void scatter(const Complex* work, Index n, double scale, bool conjugated, Sequence data) {
-    const double imagScale = conjugated ? -scale : scale;
-    for (Index j = 0; j < n; ++j) {
-        data.re[j * data.step] = static_cast<float>(work[j][0] * scale);
-        data.im[j * data.step] = static_cast<float>(work[j][1] * imagScale);
+template <class Kernel, class Twiddles>
+void middlePass(Kernel& kernel, Complex* work, Index n, Index span, const Twiddles& twiddles) {
+    const int radix = kernel.radix();
+    const Index groupLength = radix * span;
+    Complex* y = kernel.values();
+    for (Index k = 0; k < span; ++k) {
+        const SplitTwiddle* w = twiddles.at(k, radix, kernel.twiddleBuffer());
+        for (Index group = 0; group < n; group += groupLength) {
+            Complex* at = work + group + k;
+            y[0] = at[0];
+            for (int r = 1; r < radix; ++r) y[r] = rotate(at[r * span], w[r - 1]);
+            kernel.run();
+            for (int q = 0; q < radix; ++q) at[q * span] = y[q];
+        }
     }
+}
+
+// The last pass makes one transform of length radix * span and writes it to
+// the caller's data in natural order; `storeScale` scales and conjugates for
+// the inverse.
+template <class Kernel, class Twiddles, class Sink>
+void lastPass(Kernel& kernel, const Complex* work, Index span, const Twiddles& twiddles, Sink data,
+              Complex storeScale) {
+    const int radix = kernel.radix();
+    Complex* y = kernel.values();
+    for (Index k = 0; k < span; ++k) {
+        const SplitTwiddle* w = twiddles.at(k, radix, kernel.twiddleBuffer());
+        y[0] = work[k];
+        for (int r = 1; r < radix; ++r) y[r] = rotate(work[r * span + k], w[r - 1]);
+        kernel.run();
+        for (int q = 0; q < radix; ++q) data.store(k + q * span, y[q] * storeScale);
+    }
+}
+
+// The inverse is the conjugate of the forward transform of the conjugate, so
+// one set of forward passes serves both directions.
+struct Direction {
+    Complex loadSign;
+    Complex storeScale;
+};
+
+Direction directionOf(bool inverse, Index n) {
+    if (!inverse) return {Complex{1.0, 1.0}, Complex{1.0, 1.0}};
+    const double scale = 1.0 / static_cast<double>(n);
+    return {Complex{1.0, -1.0}, Complex{scale, -scale}};
+}
+
+struct Workspace {
+    Complex* work;  // n values
+    CompactRoots roots;
+    OddScratch odd;
+};
+
+template <class Source>
+void transformAnyLength(Source data, Index n, const Plan& plan, Direction direction, const Workspace& space) {
+    withKernel(plan.radix[0], space.odd, space.roots,
+               [&](auto& kernel) { firstPass(kernel, data, n, plan, direction.loadSign, space.work); });
+    if (plan.count == 1) {
+        for (Index j = 0; j < n; ++j) data.store(j, space.work[j] * direction.storeScale);
+        return;
+    }
+    Index span = plan.radix[0];
+    for (int s = 1; s + 1 < plan.count; ++s) {
+        const RootTwiddles twiddles{space.roots, space.roots.perTurn / (plan.radix[s] * span)};
+        withKernel(plan.radix[s], space.odd, space.roots,
+                   [&](auto& kernel) { middlePass(kernel, space.work, n, span, twiddles); });
+        span *= plan.radix[s];
+    }
+    const int lastRadix = plan.radix[plan.count - 1];
+    const RootTwiddles twiddles{space.roots, space.roots.perTurn / n};
+    withKernel(lastRadix, space.odd, space.roots, [&](auto& kernel) {
+        lastPass(kernel, space.work, span, twiddles, data, direction.storeScale);
+    });
+}
+
+// The phase vocoder's length, 512 = 8 * 8 * 8, with its twiddles prepared at
+// compile time.
+constexpr Index vocoderLength = 512;
+constexpr Plan vocoderPlan = makePlan(vocoderLength);
+
+struct VocoderTwiddles {
+    SplitTwiddle second[8][7];   // w_64^(r k)
+    SplitTwiddle third[64][7];   // w_512^(r k)
+};
+
+constexpr VocoderTwiddles makeVocoderTwiddles() {
+    VocoderTwiddles table{};
+    for (int k = 0; k < 8; ++k)
+        for (int r = 1; r < 8; ++r) table.second[k][r - 1] = splitForwardRoot(r * k, 64);
+    for (int k = 0; k < 64; ++k)
+        for (int r = 1; r < 8; ++r) table.third[k][r - 1] = splitForwardRoot(r * k, vocoderLength);
+    return table;
+}
+
+constinit const VocoderTwiddles vocoderTwiddles = makeVocoderTwiddles();
+
+template <class Source>
+void transformVocoderLength(Source data, Direction direction, Complex* work) {
+    static_assert(vocoderPlan.count == 3 && vocoderPlan.radix[0] == 8 && vocoderPlan.radix[1] == 8 &&
+                  vocoderPlan.radix[2] == 8);
+    FixedKernel<8> kernel;
+    firstPass(kernel, data, vocoderLength, vocoderPlan, direction.loadSign, work);
+    middlePass(kernel, work, vocoderLength, 8, TableTwiddles{&vocoderTwiddles.second[0][0]});
+    lastPass(kernel, work, 64, TableTwiddles{&vocoderTwiddles.third[0][0]}, data, direction.storeScale);
+}
+
+// ---------------------------------------------------------------------------
+// Real-sequence pass
+
+// Rotations v_k = -i e^(-i pi k/512), k = 0..255, for the real pass of the
+// vocoder's length and of every length dividing it.
+struct HalfTurnRotations {
+    SplitTwiddle value[vocoderLength / 2];
+};
+
+constexpr HalfTurnRotations makeHalfTurnRotations() {
+    HalfTurnRotations table{};
+    for (int k = 0; k < vocoderLength / 2; ++k) {
+        const CosSin cs = cosSinOfTurn(k, 2 * vocoderLength);
+        // -i (cos - i sin) = -sin - i cos
+        table.value[k] = {Complex{-cs.sine, -cs.sine}, Complex{cs.cosine, -cs.cosine}};
+    }
+    return table;
+}
+
+constinit const HalfTurnRotations halfTurnRotations = makeHalfTurnRotations();
+
+// Values k and n - k combine through the rotation v = -i e^(-i pi k/n):
+// forward  X_k = E + v D, X_(n-k) = conj(E - v D), from Z;
+// inverse  Z_k = E + v' D, Z_(n-k) = conj(E - v' D), v' = conj(v), from X;
+// with E = (A_k + conj A_(n-k)) / 2 and D = (A_k - conj A_(n-k)) / 2.
+template <class Values, class Rotations>
+void combinePairs(Values data, Index n, bool inverse, Rotations rotationAt) {
+    const Complex conjugateSign = Complex{1.0, -1.0};
+    const Complex imagSign = inverse ? Complex{-1.0, -1.0} : Complex{1.0, 1.0};
+    for (Index k = 1; 2 * k < n; ++k) {
+        const SplitTwiddle forwardRotation = rotationAt(k);
+        const SplitTwiddle rotation{forwardRotation.real, forwardRotation.imag * imagSign};
+        const Complex upper = data.load(k);
+        const Complex lower = data.load(n - k) * conjugateSign;
+        const Complex even = 0.5 * (upper + lower);
+        const Complex odd = rotate(0.5 * (upper - lower), rotation);
+        data.store(k, even + odd);
+        data.store(n - k, (even - odd) * conjugateSign);
+    }
+}
+
+template <class Values>
+void realPass(Values data, Index n, bool inverse) {
+    // Bins 0 and n are real. Going back, their imaginary parts carry nothing a
+    // real sequence can hold and are ignored.
+    if (inverse) {
+        const double dc = data.load(0)[0];
+        const double nyquist = data.load(n)[0];
+        data.store(0, Complex{0.5 * (dc + nyquist), 0.5 * (dc - nyquist)});
+    } else {
+        const Complex z = data.load(0);
+        data.store(0, Complex{z[0] + z[1], 0.0});
+        data.store(n, Complex{z[0] - z[1], 0.0});
+    }
+
+    if (vocoderLength % n == 0) {
+        const Index tableStep = vocoderLength / n;
+        combinePairs(data, n, inverse, [&](Index k) { return halfTurnRotations.value[k * tableStep]; });
+    } else {
+        RootSequence roots(2 * n);
+        roots.next();  // t = 0
+        combinePairs(data, n, inverse, [&](Index) { return splitTwiddle(timesMinusI(roots.next())); });
+    }
+
+    // The middle value pairs with itself: v = -1, so the pass only conjugates it.
+    if (n % 2 == 0) data.store(n / 2, conjugate(data.load(n / 2)));
 }
 
 // ---------------------------------------------------------------------------
@@ -445,38 +681,35 @@ void fftComplex(float* re, float* im, int nseg, int len, int nspn, int isn) {
         return;
     }
 
-    const Plan plan = makePlan(n);
-    const bool tableRoots = dividesTablePeriod(n);
+    const Plan plan = n == vocoderLength ? vocoderPlan : makePlan(n);
     alignas(16) Complex stackWork[stackWorkLength];
-    std::unique_ptr<Complex[]> heap;
-    Complex* work = stackWork;
-    Complex* scratch = nullptr;
-    Roots roots{rootsOf1024.value, tableRootsPerTurn};
-    if (!tableRoots || n > stackWorkLength) {
+    Workspace space{stackWork, CompactRoots{rootsOf1024.value, tableRootsPerTurn}, OddScratch{}};
+    std::unique_ptr<Complex[]> heapValues;
+    std::unique_ptr<SplitTwiddle[]> heapTwiddles;
+    if (!dividesTablePeriod(n) || n > stackWorkLength) {
         // Unusual lengths: roots, work buffer and odd-radix scratch on the heap.
-        heap.reset(new (std::nothrow) Complex[2 * n + 2 * plan.largestGenericRadix]);
-        if (!heap) return;  // nothing touched; no memory for the scratch
-        Complex* rootValues = heap.get();
+        const int odd = plan.largestGenericRadix;
+        heapValues.reset(new (std::nothrow) Complex[2 * n + 2 * odd]);
+        if (odd > 0) heapTwiddles.reset(new (std::nothrow) SplitTwiddle[odd]);
+        if (!heapValues || (odd > 0 && !heapTwiddles)) return;  // no scratch: nothing touched
+        Complex* roots = heapValues.get();
         RootSequence sequence(n);
-        for (Index t = 0; t < n; ++t) rootValues[t] = sequence.next();
-        roots = Roots{rootValues, n};
-        work = rootValues + n;
-        scratch = work + n;
+        for (Index t = 0; t < n; ++t) roots[t] = sequence.next();
+        space = Workspace{roots + n, CompactRoots{roots, n},
+                          OddScratch{roots + 2 * n, roots + 2 * n + odd, heapTwiddles.get()}};
     }
 
-    const bool inverse = isn > 0;
-    const double scale = inverse ? 1.0 / static_cast<double>(n) : 1.0;
+    const Direction direction = directionOf(isn > 0, n);
     const Index stride = magnitude(isn);
     const Index spacing = magnitude(nspn);
     const Index segments = magnitude(nseg);
     for (Index segment = 0; segment < segments; ++segment) {
         for (Index offset = 0; offset < spacing; ++offset) {
             const Index first = (segment * n * spacing + offset) * stride;
-            const Sequence data{re + first, im + first, spacing * stride};
-            // The inverse is the conjugate of the forward transform of the conjugate.
-            gatherDigitReversed(data, n, plan, inverse, work);
-            runPlan(work, n, plan, roots, scratch);
-            scatter(work, n, scale, inverse, data);
+            withValues(re + first, im + first, spacing * stride, [&](auto data) {
+                if (n == vocoderLength) transformVocoderLength(data, direction, space.work);
+                else transformAnyLength(data, n, plan, direction, space);
+            });
         }
     }
 }
@@ -487,49 +720,7 @@ void fftRealPass(float* re, float* im, int len, int isn) {
         return;
     }
     const Index n = magnitude(len);
-    const Index stride = magnitude(isn);
-    const bool inverse = isn > 0;
-    auto load = [&](Index k) { return Complex{re[k * stride], im[k * stride]}; };
-    auto store = [&](Index k, Complex value) {
-        re[k * stride] = static_cast<float>(value[0]);
-        im[k * stride] = static_cast<float>(value[1]);
-    };
-
-    // Bins 0 and n are real. Going back, their imaginary parts carry nothing a
-    // real sequence can hold and are ignored.
-    if (inverse) {
-        const double dc = re[0];
-        const double nyquist = re[n * stride];
-        store(0, Complex{0.5 * (dc + nyquist), 0.5 * (dc - nyquist)});
-    } else {
-        const Complex z = load(0);
-        store(0, Complex{z[0] + z[1], 0.0});
-        store(n, Complex{z[0] - z[1], 0.0});
-    }
-
-    // Values k and n - k combine through the half-turn root w = e^(-i pi k/n):
-    // forward  X_k = E + v D, X_(n-k) = conj(E - v D), v = -i w, from Z;
-    // inverse  Z_k = E + v D, Z_(n-k) = conj(E - v D), v = conj(-i w), from X;
-    // with E = (A_k + conj A_(n-k)) / 2 and D = (A_k - conj A_(n-k)) / 2.
-    const bool tableRoots = dividesTablePeriod(2 * n);
-    const Index tableStep = tableRoots ? tableRootsPerTurn / (2 * n) : 0;
-    RootSequence sequence(tableRoots ? 1 : 2 * n);
-    if (!tableRoots) sequence.next();  // skip t = 0
-    for (Index k = 1; 2 * k < n; ++k) {
-        const Complex w = tableRoots ? rootsOf1024.value[k * tableStep] : sequence.next();
-        const Complex rotation = inverse ? conjugate(timesMinusI(w)) : timesMinusI(w);
-        const Complex upper = load(k);
-        const Complex lower = conjugate(load(n - k));
-        const Complex even = 0.5 * (upper + lower);
-        const Complex odd = multiply(0.5 * (upper - lower), rotation);
-        store(k, even + odd);
-        store(n - k, conjugate(even - odd));
-    }
-    // The middle value pairs with itself: w = -i, so the pass only conjugates it.
-    if (n % 2 == 0 && n > 0) {
-        const Index middle = n / 2;
-        if (middle != 0) store(middle, conjugate(load(middle)));
-    }
+    withValues(re, im, magnitude(isn), [&](auto data) { realPass(data, n, isn > 0); });
 }
 
 }  // namespace quorvane
