@@ -460,9 +460,9 @@ struct TableTwiddles {
 
 // Pass 0 reads the caller's data and needs no twiddles. Group g's values are
 // elements base(g) + r * n / p_0, base(g) being the digit reversal of g over
-// the remaining radices. `loadSign` conjugates for the inverse.
-template <class Kernel, class Source>
-void firstPass(Kernel& kernel, Source data, Index n, const Plan& plan, Complex loadSign, Complex* work) {
+// the remaining radices.
+template <class Kernel, class Source, class Direction>
+void firstPass(Kernel& kernel, Source data, Index n, const Plan& plan, Direction direction, Complex* work) {
     const int radix = kernel.radix();
     const Index valueStep = n / radix;
     std::array<int, 32> digit{};
@@ -471,7 +471,7 @@ void firstPass(Kernel& kernel, Source data, Index n, const Plan& plan, Complex l
     Complex* y = kernel.values();
     Index base = 0;
     for (Index group = 0; group < valueStep; ++group) {
-        for (int r = 0; r < radix; ++r) y[r] = data.load(base + r * valueStep) * loadSign;
+        for (int r = 0; r < radix; ++r) y[r] = direction.input(data.load(base + r * valueStep));
         kernel.run();
         for (int q = 0; q < radix; ++q) work[group * radix + q] = y[q];
         for (int s = 1; s < plan.count; ++s) {
@@ -501,11 +501,10 @@ void middlePass(Kernel& kernel, Complex* work, Index n, Index span, const Twiddl
 }
 
 // The last pass makes one transform of length radix * span and writes it to
-// the caller's data in natural order; `storeScale` scales and conjugates for
-// the inverse.
-template <class Kernel, class Twiddles, class Sink>
+// the caller's data in natural order.
+template <class Kernel, class Twiddles, class Sink, class Direction>
 void lastPass(Kernel& kernel, const Complex* work, Index span, const Twiddles& twiddles, Sink data,
-              Complex storeScale) {
+              Direction direction) {
     const int radix = kernel.radix();
     Complex* y = kernel.values();
     for (Index k = 0; k < span; ++k) {
@@ -513,22 +512,25 @@ void lastPass(Kernel& kernel, const Complex* work, Index span, const Twiddles& t
         y[0] = work[k];
         for (int r = 1; r < radix; ++r) y[r] = rotate(work[r * span + k], w[r - 1]);
         kernel.run();
-        for (int q = 0; q < radix; ++q) data.store(k + q * span, y[q] * storeScale);
+        for (int q = 0; q < radix; ++q) data.store(k + q * span, direction.output(y[q]));
     }
 }
 
 // The inverse is the conjugate of the forward transform of the conjugate, so
-// one set of forward passes serves both directions.
-struct Direction {
-    Complex loadSign;
-    Complex storeScale;
+// one set of forward passes serves both directions: the direction only acts on
+// the values read from and written to the caller's data.
+struct Forward {
+    Complex input(Complex value) const { return value; }
+    Complex output(Complex value) const { return value; }
 };
 
-Direction directionOf(bool inverse, Index n) {
-    if (!inverse) return {Complex{1.0, 1.0}, Complex{1.0, 1.0}};
-    const double scale = 1.0 / static_cast<double>(n);
-    return {Complex{1.0, -1.0}, Complex{scale, -scale}};
-}
+struct Inverse {
+    Complex outputScale;  // {1/n, -1/n}
+
+    explicit Inverse(Index n) : outputScale{1.0 / static_cast<double>(n), -1.0 / static_cast<double>(n)} {}
+    Complex input(Complex value) const { return conjugate(value); }
+    Complex output(Complex value) const { return value * outputScale; }
+};
 
 struct Workspace {
     Complex* work;  // n values
@@ -536,12 +538,12 @@ struct Workspace {
     OddScratch odd;
 };
 
-template <class Source>
+template <class Source, class Direction>
 void transformAnyLength(Source data, Index n, const Plan& plan, Direction direction, const Workspace& space) {
     withKernel(plan.radix[0], space.odd, space.roots,
-               [&](auto& kernel) { firstPass(kernel, data, n, plan, direction.loadSign, space.work); });
+               [&](auto& kernel) { firstPass(kernel, data, n, plan, direction, space.work); });
     if (plan.count == 1) {
-        for (Index j = 0; j < n; ++j) data.store(j, space.work[j] * direction.storeScale);
+        for (Index j = 0; j < n; ++j) data.store(j, direction.output(space.work[j]));
         return;
     }
     Index span = plan.radix[0];
@@ -554,7 +556,7 @@ void transformAnyLength(Source data, Index n, const Plan& plan, Direction direct
     const int lastRadix = plan.radix[plan.count - 1];
     const RootTwiddles twiddles{space.roots, space.roots.perTurn / n};
     withKernel(lastRadix, space.odd, space.roots, [&](auto& kernel) {
-        lastPass(kernel, space.work, span, twiddles, data, direction.storeScale);
+        lastPass(kernel, space.work, span, twiddles, data, direction);
     });
 }
 
@@ -579,14 +581,14 @@ constexpr VocoderTwiddles makeVocoderTwiddles() {
 
 constinit const VocoderTwiddles vocoderTwiddles = makeVocoderTwiddles();
 
-template <class Source>
+template <class Source, class Direction>
 void transformVocoderLength(Source data, Direction direction, Complex* work) {
     static_assert(vocoderPlan.count == 3 && vocoderPlan.radix[0] == 8 && vocoderPlan.radix[1] == 8 &&
                   vocoderPlan.radix[2] == 8);
     FixedKernel<8> kernel;
-    firstPass(kernel, data, vocoderLength, vocoderPlan, direction.loadSign, work);
+    firstPass(kernel, data, vocoderLength, vocoderPlan, direction, work);
     middlePass(kernel, work, vocoderLength, 8, TableTwiddles{&vocoderTwiddles.second[0][0]});
-    lastPass(kernel, work, 64, TableTwiddles{&vocoderTwiddles.third[0][0]}, data, direction.storeScale);
+    lastPass(kernel, work, 64, TableTwiddles{&vocoderTwiddles.third[0][0]}, data, direction);
 }
 
 // ---------------------------------------------------------------------------
@@ -699,19 +701,22 @@ void fftComplex(float* re, float* im, int nseg, int len, int nspn, int isn) {
                           OddScratch{roots + 2 * n, roots + 2 * n + odd, heapTwiddles.get()}};
     }
 
-    const Direction direction = directionOf(isn > 0, n);
     const Index stride = magnitude(isn);
     const Index spacing = magnitude(nspn);
     const Index segments = magnitude(nseg);
-    for (Index segment = 0; segment < segments; ++segment) {
-        for (Index offset = 0; offset < spacing; ++offset) {
-            const Index first = (segment * n * spacing + offset) * stride;
-            withValues(re + first, im + first, spacing * stride, [&](auto data) {
-                if (n == vocoderLength) transformVocoderLength(data, direction, space.work);
-                else transformAnyLength(data, n, plan, direction, space);
-            });
+    auto transformAll = [&](auto direction) {
+        for (Index segment = 0; segment < segments; ++segment) {
+            for (Index offset = 0; offset < spacing; ++offset) {
+                const Index first = (segment * n * spacing + offset) * stride;
+                withValues(re + first, im + first, spacing * stride, [&](auto data) {
+                    if (n == vocoderLength) transformVocoderLength(data, direction, space.work);
+                    else transformAnyLength(data, n, plan, direction, space);
+                });
+            }
         }
-    }
+    };
+    if (isn > 0) transformAll(Inverse(n));
+    else transformAll(Forward{});
 }
 
 void fftRealPass(float* re, float* im, int len, int isn) {
