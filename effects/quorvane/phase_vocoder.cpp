@@ -110,12 +110,8 @@ int PhaseVocoder::analyze(const float* input, float* frameOut, int count, int fo
     std::fill(analysisFrame.begin(), analysisFrame.end(), 0.0f);
     forEachRun(wrapped(inputTime - size, ringLength), wrapped(inputTime - size, size), ringLength, size, 2 * size + 1,
                [&](int ring, int slot, int tap, int length) {
-                   const float* samples = inputRing.data() + ring;
-                   const float* window = analysisWindow.data() + tap;
-                   float* folded = analysisFrame.data() + slot;
-                   for (int i = 0; i < length; ++i) {
-                       folded[i] = static_cast<float>(folded[i] + static_cast<double>(window[i]) * samples[i]);
-                   }
+                   addProducts(analysisFrame.data() + slot, analysisWindow.data() + tap, inputRing.data() + ring,
+                               length);
                });
 
     float* frame = analysisFrame.data();
@@ -146,12 +142,7 @@ int PhaseVocoder::synthesize(const float* frameIn, float* output, int format) {
 
     forEachRun(wrapped(outputTime - size, ringLength), wrapped(outputTime - size, size), ringLength, size,
                2 * size + 1, [&](int ring, int slot, int tap, int length) {
-                   float* sum = outputRing.data() + ring;
-                   const float* window = synthesisWindow.data() + tap;
-                   const float* samples = frame + slot;
-                   for (int i = 0; i < length; ++i) {
-                       sum[i] = static_cast<float>(sum[i] + static_cast<double>(samples[i]) * window[i]);
-                   }
+                   addProducts(outputRing.data() + ring, frame + slot, synthesisWindow.data() + tap, length);
                });
 
     const int emitted = pendingOutput;

@@ -16,51 +16,74 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kLargestWrappableTurns = 0x1p50;
 
 // ---------------------------------------------------------------------------
-// Every function below is written once for one bin (double) and for two bins
-// side by side (V2, one SSE2 register). Candidates are computed before they
-// are selected, so nothing branches.
+// Every function below is written once for one bin (double), two bins side
+// by side (V2, an SSE2 register) and four (V4, an AVX register). Candidates
+// are computed before they are selected, so nothing branches. All of it is
+// inlined into the loops, which are compiled twice: for SSE2, and for AVX2
+// where the processor has it.
 
 using V2 = double __attribute__((vector_size(16)));
 using Mask2 = std::int64_t __attribute__((vector_size(16)));
+using V4 = double __attribute__((vector_size(32)));
+using Mask4 = std::int64_t __attribute__((vector_size(32)));
 using F2 = float __attribute__((vector_size(8)));
 using F4 = float __attribute__((vector_size(16)));
+using F8 = float __attribute__((vector_size(32)));
 
 constexpr std::int64_t kMagnitudeBits = 0x7fffffffffffffff;
 
-inline double select(bool condition, double a, double b) { return condition ? a : b; }
-inline V2 select(Mask2 condition, V2 a, V2 b) { return condition ? a : b; }
+[[gnu::always_inline]] inline double select(bool condition, double a, double b) { return condition ? a : b; }
+[[gnu::always_inline]] inline V2 select(Mask2 condition, V2 a, V2 b) { return condition ? a : b; }
+[[gnu::always_inline]] inline V4 select(Mask4 condition, V4 a, V4 b) { return condition ? a : b; }
 
-inline double absolute(double x) { return std::fabs(x); }
-inline V2 absolute(V2 x) { return std::bit_cast<V2>(std::bit_cast<Mask2>(x) & kMagnitudeBits); }
+[[gnu::always_inline]] inline double absolute(double x) { return std::fabs(x); }
+[[gnu::always_inline]] inline double withSignOf(double magnitude, double sign) { return std::copysign(magnitude, sign); }
 
-inline double withSignOf(double magnitude, double sign) { return std::copysign(magnitude, sign); }
-inline V2 withSignOf(V2 magnitude, V2 sign) {
-    return std::bit_cast<V2>((std::bit_cast<Mask2>(magnitude) & kMagnitudeBits) |
-                             (std::bit_cast<Mask2>(sign) & ~kMagnitudeBits));
+template <class V, class Mask>
+[[gnu::always_inline]] inline V absoluteLanes(V x) {
+    return std::bit_cast<V>(std::bit_cast<Mask>(x) & kMagnitudeBits);
 }
+template <class V, class Mask>
+[[gnu::always_inline]] inline V withSignOfLanes(V magnitude, V sign) {
+    return std::bit_cast<V>((std::bit_cast<Mask>(magnitude) & kMagnitudeBits) |
+                            (std::bit_cast<Mask>(sign) & ~kMagnitudeBits));
+}
+[[gnu::always_inline]] inline V2 absolute(V2 x) { return absoluteLanes<V2, Mask2>(x); }
+[[gnu::always_inline]] inline V4 absolute(V4 x) { return absoluteLanes<V4, Mask4>(x); }
+[[gnu::always_inline]] inline V2 withSignOf(V2 magnitude, V2 sign) { return withSignOfLanes<V2, Mask2>(magnitude, sign); }
+[[gnu::always_inline]] inline V4 withSignOf(V4 magnitude, V4 sign) { return withSignOfLanes<V4, Mask4>(magnitude, sign); }
 
-inline double squareRoot(double x) { return std::sqrt(x); }
-inline V2 squareRoot(V2 x) {
+[[gnu::always_inline]] inline double squareRoot(double x) { return std::sqrt(x); }
+[[gnu::always_inline]] inline V2 squareRoot(V2 x) {
 #if defined(__SSE2__)
     return __builtin_ia32_sqrtpd(x);
 #else
     return V2{std::sqrt(x[0]), std::sqrt(x[1])};
 #endif
 }
+[[gnu::always_inline]] inline V4 squareRoot(V4 x) {
+    const V2 low = squareRoot(V2{x[0], x[1]}), high = squareRoot(V2{x[2], x[3]});
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3);
+}
 
 // Rounded to single precision and back, as stored into a float.
-inline double toFloatPrecision(double x) { return static_cast<float>(x); }
-inline V2 toFloatPrecision(V2 x) { return __builtin_convertvector(__builtin_convertvector(x, F2), V2); }
+[[gnu::always_inline]] inline double toFloatPrecision(double x) { return static_cast<float>(x); }
+[[gnu::always_inline]] inline V2 toFloatPrecision(V2 x) {
+    return __builtin_convertvector(__builtin_convertvector(x, F2), V2);
+}
+[[gnu::always_inline]] inline V4 toFloatPrecision(V4 x) {
+    return __builtin_convertvector(__builtin_convertvector(x, F4), V4);
+}
 
 template <class T>
-T splat(double value) {
+[[gnu::always_inline]] inline T splat(double value) {
     return T{} + value;
 }
 
 using spectral::roundToInteger;
 
 template <class T>
-T arcTangent2(T y, T x) {
+[[gnu::always_inline]] inline T arcTangent2(T y, T x) {
     // atan(min/max) with min/max in 0..1: above tan(pi/8) it is
     // pi/4 + atan((min - max) / (min + max)), so the fit needs |t| <= tan(pi/8).
     constexpr double kTanPiOver8 = 0.41421356237309504880;
@@ -84,7 +107,7 @@ T arcTangent2(T y, T x) {
 }
 
 template <class T>
-void sineAndCosine(T theta, T& sine, T& cosine) {
+[[gnu::always_inline]] inline void sineAndCosine(T theta, T& sine, T& cosine) {
     // theta = n pi/2 + r, |r| <= pi/4; pi/2 in two parts, the first of 33 bits,
     // so that n times it is exact.
     constexpr double kTwoOverPi = 0.63661977236758134308;
@@ -118,14 +141,14 @@ void sineAndCosine(T theta, T& sine, T& cosine) {
 struct OneBin {
     using T = double;
     static constexpr int kBins = 1;
-    static T index(int k) { return k; }
-    static T load(const float* p) { return *p; }
-    static void store(float* p, T value) { *p = static_cast<float>(value); }
-    static void loadPair(const float* p, T& first, T& second) {
+    [[gnu::always_inline]] static T index(int k) { return k; }
+    [[gnu::always_inline]] static T load(const float* p) { return *p; }
+    [[gnu::always_inline]] static void store(float* p, T value) { *p = static_cast<float>(value); }
+    [[gnu::always_inline]] static void loadPair(const float* p, T& first, T& second) {
         first = p[0];
         second = p[1];
     }
-    static void storePair(float* p, T first, T second) {
+    [[gnu::always_inline]] static void storePair(float* p, T first, T second) {
         p[0] = static_cast<float>(first);
         p[1] = static_cast<float>(second);
     }
@@ -134,42 +157,123 @@ struct OneBin {
 struct TwoBins {
     using T = V2;
     static constexpr int kBins = 2;
-    static T index(int k) { return V2{static_cast<double>(k), static_cast<double>(k + 1)}; }
-    static T load(const float* p) {
+    [[gnu::always_inline]] static T index(int k) { return V2{static_cast<double>(k), static_cast<double>(k + 1)}; }
+    [[gnu::always_inline]] static T load(const float* p) {
         F2 values;
         std::memcpy(&values, p, sizeof values);
         return __builtin_convertvector(values, V2);
     }
-    static void store(float* p, T value) {
+    [[gnu::always_inline]] static void store(float* p, T value) {
         const F2 values = __builtin_convertvector(value, F2);
         std::memcpy(p, &values, sizeof values);
     }
     // p holds (first, second) of bin k, then of bin k + 1.
-    static void loadPair(const float* p, T& first, T& second) {
+    [[gnu::always_inline]] static void loadPair(const float* p, T& first, T& second) {
         F4 values;
         std::memcpy(&values, p, sizeof values);
         first = __builtin_convertvector(__builtin_shufflevector(values, values, 0, 2), V2);
         second = __builtin_convertvector(__builtin_shufflevector(values, values, 1, 3), V2);
     }
-    static void storePair(float* p, T first, T second) {
+    [[gnu::always_inline]] static void storePair(float* p, T first, T second) {
         const F2 a = __builtin_convertvector(first, F2), b = __builtin_convertvector(second, F2);
         const F4 values = __builtin_shufflevector(a, b, 0, 2, 1, 3);
         std::memcpy(p, &values, sizeof values);
     }
 };
 
-// Runs body(k, lanes) over bins 0 .. bins-1, two at a time, the odd one alone.
+struct FourBins {
+    using T = V4;
+    static constexpr int kBins = 4;
+    [[gnu::always_inline]] static T index(int k) {
+        const double first = k;
+        return V4{first, first + 1, first + 2, first + 3};
+    }
+    [[gnu::always_inline]] static T load(const float* p) {
+        F4 values;
+        std::memcpy(&values, p, sizeof values);
+        return __builtin_convertvector(values, V4);
+    }
+    [[gnu::always_inline]] static void store(float* p, T value) {
+        const F4 values = __builtin_convertvector(value, F4);
+        std::memcpy(p, &values, sizeof values);
+    }
+    [[gnu::always_inline]] static void loadPair(const float* p, T& first, T& second) {
+        F8 values;
+        std::memcpy(&values, p, sizeof values);
+        first = __builtin_convertvector(__builtin_shufflevector(values, values, 0, 2, 4, 6), V4);
+        second = __builtin_convertvector(__builtin_shufflevector(values, values, 1, 3, 5, 7), V4);
+    }
+    [[gnu::always_inline]] static void storePair(float* p, T first, T second) {
+        const F4 a = __builtin_convertvector(first, F4), b = __builtin_convertvector(second, F4);
+        const F8 values = __builtin_shufflevector(a, b, 0, 4, 1, 5, 2, 6, 3, 7);
+        std::memcpy(p, &values, sizeof values);
+    }
+};
+
+template <class Lanes, class Body>
+[[gnu::always_inline]] inline void runBins(int& k, int bins, const Body& body) {
+    for (; k + Lanes::kBins <= bins; k += Lanes::kBins) body(k, Lanes{});
+}
+
 template <class Body>
-void forEachBin(int bins, Body body) {
+void forEachBinSse2(int bins, const Body& body) {
     int k = 0;
-    for (; k + TwoBins::kBins <= bins; k += TwoBins::kBins) body(k, TwoBins{});
-    for (; k < bins; ++k) body(k, OneBin{});
+    runBins<TwoBins>(k, bins, body);
+    runBins<OneBin>(k, bins, body);
+}
+
+template <class Body>
+[[gnu::target("avx2")]] void forEachBinAvx2(int bins, const Body& body) {
+    int k = 0;
+    runBins<FourBins>(k, bins, body);
+    runBins<OneBin>(k, bins, body);
+}
+
+// Read once while the library loads.
+const bool kHasAvx2 = [] {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
+}();
+
+// Runs body(k, lanes) over bins 0 .. bins-1, four or two at a time, the rest alone.
+template <class Body>
+void forEachBin(int bins, const Body& body) {
+    if (kHasAvx2) {
+        forEachBinAvx2(bins, body);
+    } else {
+        forEachBinSse2(bins, body);
+    }
+}
+
+// Plain loops that the compiler vectorises, once for SSE2 and once for AVX2.
+template <class Loop>
+[[gnu::always_inline]] inline void runLoop(const Loop& loop) {
+    loop();
+}
+template <class Loop>
+[[gnu::target("avx2")]] void runLoopAvx2(const Loop& loop) {
+    loop();
 }
 
 }  // namespace
 
+void addProducts(float* sum, const float* a, const float* b, int count) {
+    const auto loop = [=]() __attribute__((always_inline)) {
+        for (int i = 0; i < count; ++i) sum[i] = static_cast<float>(sum[i] + static_cast<double>(a[i]) * b[i]);
+    };
+    if (kHasAvx2) {
+        runLoopAvx2(loop);
+    } else {
+        runLoop(loop);
+    }
+}
+
 void toAmplitudeFrequency(float* frame, float* previousPhase, int bins, double phaseStepToHz, float binSpacing) {
-    forEachBin(bins, [&]<class Lanes>(int k, Lanes) {
+    forEachBin(bins, [&]<class Lanes>(int k, Lanes) __attribute__((always_inline)) {
         using T = typename Lanes::T;
         T x, y;
         Lanes::loadPair(frame + 2 * k, x, y);
@@ -187,7 +291,7 @@ void toAmplitudeFrequency(float* frame, float* previousPhase, int bins, double p
 }
 
 void toAmplitudePhase(float* frame, int bins) {
-    forEachBin(bins, [&]<class Lanes>(int k, Lanes) {
+    forEachBin(bins, [&]<class Lanes>(int k, Lanes) __attribute__((always_inline)) {
         using T = typename Lanes::T;
         T x, y;
         Lanes::loadPair(frame + 2 * k, x, y);
@@ -203,7 +307,7 @@ void fromAmplitudeFrequency(float* frame, float* runningPhase, int bins, float b
     const double perTurn = 1.0 / turn;
     const double limit = kPhaseWrapTurns * turn;
     const double largest = kLargestWrappableTurns * turn;
-    forEachBin(bins, [&]<class Lanes>(int k, Lanes) {
+    forEachBin(bins, [&]<class Lanes>(int k, Lanes) __attribute__((always_inline)) {
         using T = typename Lanes::T;
         T amplitude, frequency;
         Lanes::loadPair(frame + 2 * k, amplitude, frequency);

@@ -33,6 +33,11 @@ void fromAmplitudeFrequency(float* frame, float* runningPhase, int bins, float b
 // Resynthesis from (amplitude, phase in radians).
 void fromAmplitudePhase(float* frame, int bins);
 
+// sum[i] += a[i] * b[i] for i in 0 .. count-1, each product and sum in
+// double precision and stored as a float: the vocoder's window folding and
+// overlap-add.
+void addProducts(float* sum, const float* a, const float* b, int count);
+
 namespace spectral {
 
 // Nearest integer (ties to even) for |x| < 2^51, of a double or of a vector of
