@@ -3,6 +3,9 @@
 // left period while it shortens the right one, so the two gates drift apart.
 #pragma once
 
+#include <emmintrin.h>
+
+#include "dsp/cached_quotient.h"
 #include "dsp/limited.h"
 #include "dsp/triangle_lfo.h"
 #include "shell/plugin_effect.h"
@@ -27,28 +30,38 @@ inline constexpr double kCycleSamples = 11025.0;      // Cycle 1: a quarter seco
 inline constexpr double kSwingSamples = 5512.0;       // Depth 1 swings the periods by up to +-2756
 inline constexpr double kEdgeDivisor = 10.0;          // Edge 1 swings the gain fully in 10 samples
 
-// A gate whose gain falls from the start of each period until its cut point
-// and rises after it, by a step per sample, kept within 0 .. 1.
-class Gate {
+// The left and right gates, side by side in the lanes of SSE registers (lane
+// 0 left, lane 1 right): both are then advanced by the same few instructions,
+// without a branch. Each gain falls from the start of its period until its
+// cut point and rises after it, by a step per sample, kept within 0 .. 1.
+class GatePair {
 public:
-    // One sample of a period of `period` samples cut at `cutPoint`; answers
-    // the new gain. The counter is compared strictly: reaching the period or
-    // the cut point does not trigger yet.
-    float advance(float period, float cutPoint, double step) {
-        ++counter;
-        if (static_cast<double>(counter) > period) {
-            counter = 0;
-            opening = false;
-        }
-        if (static_cast<double>(counter) > cutPoint) opening = true;
-        gain = dsp::limitedToUnit(static_cast<float>(gain + (opening ? step : -step)));  // NaN closes it
-        return gain;
+    // One sample of periods of `periods` samples whose share `cut` falls;
+    // answers the new gains. The counters are compared strictly: reaching the
+    // period or the cut point does not trigger yet.
+    __m128 advance(__m128 periods, float cut, double step) {
+        counters = _mm_add_ps(counters, _mm_set1_ps(1.0f));
+        const __m128 restart = _mm_cmpgt_ps(counters, periods);
+        counters = _mm_andnot_ps(restart, counters);
+        // The 32-bit product is the double product rounded to 32 bits.
+        const __m128 passed = _mm_cmpgt_ps(counters, _mm_mul_ps(periods, _mm_set1_ps(cut)));
+        opening = _mm_or_ps(_mm_andnot_ps(restart, opening), passed);
+        // The gains move by the step in double precision, falling where the
+        // sign bit is set.
+        const __m128d falling = _mm_andnot_pd(_mm_castps_pd(_mm_unpacklo_ps(opening, opening)), _mm_set1_pd(-0.0));
+        const __m128d moved = _mm_add_pd(_mm_cvtps_pd(gains), _mm_xor_pd(_mm_set1_pd(step), falling));
+        // maxps answers its second operand for NaN: a NaN step closes the gate.
+        gains = _mm_min_ps(_mm_max_ps(_mm_cvtpd_ps(moved), _mm_setzero_ps()), _mm_set1_ps(1.0f));
+        return gains;
     }
 
 private:
-    std::int32_t counter = 0;  // samples since the period began
-    float gain = 0.0f;
-    bool opening = false;  // the counter has passed the cut point
+    // Samples since each period began. Kept as floats, which hold these whole
+    // numbers (below 14000) exactly and compare with the 32-bit periods and
+    // cut points as they are.
+    __m128 counters = _mm_setzero_ps();
+    __m128 gains = _mm_setzero_ps();
+    __m128 opening = _mm_setzero_ps();  // all bits set where the counter has passed the cut point
 };
 
 class HollistraEffect : public shell::PluginEffect<HollistraEffect, kNumParams> {
@@ -60,22 +73,21 @@ public:
         // Worked on as a local copy: the compiler cannot tell that the output
         // buffers do not overlap this object and would reload it after every store.
         Gates gates = gateState;
+        dsp::CachedQuotient lfoStep(kLfoStepDivisor);
+        dsp::CachedQuotient gainStep(kEdgeDivisor);
         for (std::int32_t s = 0; s < frames; ++s) {
-            const double phase = gates.lfo.advance(param(kFreq) / kLfoStepDivisor);
+            const double phase = gates.lfo.advance(lfoStep.of(param(kFreq)));
             // Cycle and Depth within 0 .. 1 keep every period, and so the
             // counters, below 14000 samples.
             const auto swing =
                 static_cast<float>((phase - 0.5) * (dsp::limitedToUnit(param(kDepth)) * kSwingSamples));
             const double basePeriod = dsp::limitedToUnit(param(kCycle)) * kCycleSamples;
-            const auto leftPeriod = static_cast<float>(basePeriod + swing);
-            const auto rightPeriod = static_cast<float>(basePeriod - swing);
-            const double cut = param(kCut);
-            const double step = param(kEdge) / kEdgeDivisor;
-
-            const float leftGain = gates.left.advance(leftPeriod, static_cast<float>(leftPeriod * cut), step);
-            const float rightGain = gates.right.advance(rightPeriod, static_cast<float>(rightPeriod * cut), step);
-            Output::write(left[s], input[s] * leftGain);
-            Output::write(right[s], input[s] * rightGain);
+            // The left period is lengthened by the swing, the right one shortened.
+            const __m128 periods = _mm_cvtpd_ps(_mm_add_pd(_mm_set1_pd(basePeriod), _mm_set_pd(-swing, swing)));
+            const __m128 gains = gates.pair.advance(periods, param(kCut), gainStep.of(param(kEdge)));
+            const __m128 out = _mm_mul_ps(_mm_set1_ps(input[s]), gains);
+            Output::write(left[s], _mm_cvtss_f32(out));
+            Output::write(right[s], _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1)));
         }
         gateState = gates;
     }
@@ -83,8 +95,7 @@ public:
 private:
     struct Gates {
         dsp::TriangleLfo lfo;
-        Gate left;
-        Gate right;
+        GatePair pair;
     };
 
     Gates gateState;

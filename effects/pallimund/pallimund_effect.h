@@ -3,6 +3,7 @@
 // one triangle LFO and mixed onto the dry signal; the left tap is fed back.
 #pragma once
 
+#include "dsp/cached_quotient.h"
 #include "dsp/delay_ring.h"
 #include "dsp/limited.h"
 #include "dsp/triangle_lfo.h"
@@ -27,7 +28,7 @@ inline constexpr shell::PresetTable<kNumParams> kPresets{{
 inline constexpr float kInitialFreq = 0.5f;
 inline constexpr float kInitialDepth = 0.8f;
 
-inline constexpr float kLfoStepDivisor = 4410.0f;   // Freq 1: a 5 Hz triangle at 44.1 kHz
+inline constexpr double kLfoStepDivisor = 4410.0;   // Freq 1: a 5 Hz triangle at 44.1 kHz
 inline constexpr float kMaxDelaySamples = 1764.0f;  // Delay 1: the left tap 40 ms back
 inline constexpr float kDepthSamples = 44.1f;       // Depth 1 sweeps both taps by up to 1 ms
 
@@ -43,13 +44,16 @@ public:
         // Worked on as a local copy: the compiler cannot tell that the output
         // buffers do not overlap this object and would reload it after every store.
         dsp::TriangleLfo lfo = sweep;
+        dsp::CachedQuotient lfoStep(kLfoStepDivisor);
         for (std::int32_t s = 0; s < frames; ++s) {
             // Single precision throughout. Every parameter is used within
             // 0 .. 1, so both taps stay well inside the ring.
             const float x = input[s];
             const float delay = dsp::limitedToUnit(param(kDelay));
             const float depth = dsp::limitedToUnit(param(kDepth));
-            const float phase = lfo.advance(dsp::limitedToUnit(param(kFreq)) / kLfoStepDivisor);
+            // The double quotient rounded to 32 bits is exactly the 32-bit one.
+            const auto step = static_cast<float>(lfoStep.of(dsp::limitedToUnit(param(kFreq))));
+            const float phase = lfo.advance(step);
             const float sweepOffset = (depth * kDepthSamples) * phase;
 
             const float writePosition = delayRing.getWritePosition();

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 
+#include "dsp/cached_quotient.h"
 #include "dsp/limited.h"
 #include "dsp/triangle_lfo.h"
 #include "shell/plugin_effect.h"
@@ -51,25 +52,19 @@ inline double wrappedOnce(double position, double length) {
     return position;
 }
 
-// The loop's storage and its write head, which moves one position a sample
-// and goes back to 0 when it passes the loop's length.
+// The loop's storage. Positions are addressed by their magnitude truncated to
+// a whole index, so a position a hair below 0 reads entry 0.
 class Loop {
 public:
     static constexpr int kStorage = 44105;  // holds position 44100 of a loop of Size 2
 
-    // The entry a position addresses: its magnitude truncated to a whole index.
-    float& at(double position) { return samples[static_cast<int>(std::fabs(position))]; }
-
-    float& written() { return at(writePosition); }
-
-    void advance(double length) {
-        writePosition += 1.0f;
-        if (writePosition > length) writePosition = 0.0f;
+    template <class Position>
+    float& at(Position position) {
+        return samples[static_cast<int>(std::fabs(position))];
     }
 
 private:
     std::array<float, kStorage> samples{};
-    float writePosition = 0.0f;
 };
 
 class WendrakeEffect : public shell::PluginEffect<WendrakeEffect, kNumParams> {
@@ -81,9 +76,10 @@ public:
         // Worked on as a local copy: the compiler cannot tell that the output
         // buffers do not overlap this object and would reload it after every store.
         Heads heads = headState;
+        dsp::CachedQuotient lfoStep(kLfoStepDivisor);
         for (std::int32_t s = 0; s < frames; ++s) {
             const double length = loopLength(param(kSize));
-            const double phase = heads.lfo.advance(param(kFreq) / kLfoStepDivisor);
+            const double phase = heads.lfo.advance(lfoStep.of(param(kFreq)));
             const double bend = (dsp::limitedToUnit(param(kDepth)) * kDepthSamples) * phase;
             const double headSpeed = kMaxHeadSpeed - dsp::limitedToUnit(param(kDir)) * kDirScale;
 
@@ -92,10 +88,11 @@ public:
             heads.readPosition = static_cast<float>(wrappedOnce(unbent - bend, length));
             const float l = loop.at(heads.readPosition);
 
-            loop.written() = dsp::finiteOrSilence(input[s] + l * dsp::limitedToUnit(param(kFeedback)));
+            loop.at(heads.writePosition) = dsp::finiteOrSilence(input[s] + l * dsp::limitedToUnit(param(kFeedback)));
             // Read after the write: a right head on the write position hears it.
             const float r = loop.at(wrappedOnce(unbent + bend, length));
-            loop.advance(length);
+            heads.writePosition += 1.0f;
+            if (heads.writePosition > length) heads.writePosition = 0.0f;
 
             Output::write(left[s], l);
             Output::write(right[s], r);
@@ -104,9 +101,13 @@ public:
     }
 
 private:
+    // The heads and the LFO that bends the read heads. The write head moves
+    // one position a sample and goes back to 0 when it passes the loop's
+    // length; the right read head is placed anew every sample.
     struct Heads {
         dsp::TriangleLfo lfo;
-        float readPosition = 0.0f;  // of the left head
+        float readPosition = 0.0f;   // of the left head
+        float writePosition = 0.0f;  // a whole number
     };
 
     Heads headState;
