@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorvane {
 namespace {
@@ -313,23 +316,33 @@ inline void butterfly(Values<8>& y) {
 // ---------------------------------------------------------------------------
 // Access to the caller's float data
 
-using FloatPair = float __attribute__((vector_size(8)));
+// Two adjacent floats to one complex value and back: with SSE2 one 8-byte
+// load or store and one conversion.
+inline Complex loadFloatPair(const float* at) {
+#if defined(__SSE2__)
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))));
+#else
+    return Complex{at[0], at[1]};
+#endif
+}
+
+inline void storeFloatPair(float* at, Complex value) {
+#if defined(__SSE2__)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_castps_si128(_mm_cvtpd_ps(value)));
+#else
+    at[0] = static_cast<float>(value[0]);
+    at[1] = static_cast<float>(value[1]);
+#endif
+}
 
 // Real and imaginary parts side by side (im == re + 1), as the phase vocoder
-// holds them: a value is loaded and stored as one 8-byte pair.
+// holds them: a value is loaded and stored as one pair.
 struct InterleavedValues {
     float* first;
     Index step;  // floats from one value to the next
 
-    Complex load(Index j) const {
-        FloatPair pair;
-        std::memcpy(&pair, first + j * step, sizeof pair);
-        return __builtin_convertvector(pair, Complex);
-    }
-    void store(Index j, Complex value) const {
-        const FloatPair pair = __builtin_convertvector(value, FloatPair);
-        std::memcpy(first + j * step, &pair, sizeof pair);
-    }
+    Complex load(Index j) const { return loadFloatPair(first + j * step); }
+    void store(Index j, Complex value) const { storeFloatPair(first + j * step, value); }
 };
 
 struct SeparateValues {
