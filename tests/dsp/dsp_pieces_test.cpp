@@ -5,8 +5,10 @@
 #include <limits>
 #include <vector>
 
+#include "dsp/cached_quotient.h"
 #include "dsp/delay_ring.h"
 #include "dsp/ladder_lowpass.h"
+#include "dsp/limited.h"
 #include "dsp/triangle_lfo.h"
 
 namespace {
@@ -162,6 +164,30 @@ TEST(LadderLowPass, StartsAgainFromRestAfterRunningAway) {
     }
     filter.process(1.0f, 0.5f, 0.0);
     EXPECT_GT(filter.output(), 0.0f);
+}
+
+// Equal values reuse the last quotient; any other value, NaN included, is
+// divided afresh, so the answer is always the exact quotient.
+TEST(CachedQuotient, AnswersTheExactQuotientOfEveryValue) {
+    dsp::CachedQuotient quotient(4410.0);
+    const double values[] = {0.0, 0.3, 0.3, 1.0, 0.3, 0.0, -2.0, 1.0e30};
+    for (const double value : values) EXPECT_EQ(quotient.of(value), value / 4410.0) << value;
+    EXPECT_TRUE(std::isnan(quotient.of(std::numeric_limits<double>::quiet_NaN())));
+    EXPECT_EQ(quotient.of(1.0), 1.0 / 4410.0);
+}
+
+TEST(Limits, UnitLimitAndSilenceForNonFiniteSamples) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float value, unit, finite;
+    } cases[] = {{0.25f, 0.25f, 0.25f}, {0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 1.0f}, {-3.0f, 0.0f, -3.0f},
+                 {7.0f, 1.0f, 7.0f},    {inf, 1.0f, 0.0f},  {-inf, 0.0f, 0.0f}, {nan, 0.0f, 0.0f},
+                 {std::numeric_limits<float>::max(), 1.0f, std::numeric_limits<float>::max()}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(dsp::limitedToUnit(c.value), c.unit) << c.value;
+        EXPECT_EQ(dsp::finiteOrSilence(c.value), c.finite) << c.value;
+    }
 }
 
 }  // namespace
