@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numbers>
+#include <utility>
 
 namespace quorvane {
 namespace {
@@ -154,61 +155,71 @@ struct OneBin {
     }
 };
 
-struct TwoBins {
-    using T = V2;
-    static constexpr int kBins = 2;
-    [[gnu::always_inline]] static T index(int k) { return V2{static_cast<double>(k), static_cast<double>(k + 1)}; }
+template <int N>
+struct LaneTypes;
+template <>
+struct LaneTypes<2> {
+    using Doubles = V2;
+    using Floats = F2;
+    using PairFloats = F4;
+};
+template <>
+struct LaneTypes<4> {
+    using Doubles = V4;
+    using Floats = F4;
+    using PairFloats = F8;
+};
+
+// N neighbouring bins, lane i holding bin k + i.
+template <int N>
+struct Bins {
+    using T = typename LaneTypes<N>::Doubles;
+    using Floats = typename LaneTypes<N>::Floats;
+    using PairFloats = typename LaneTypes<N>::PairFloats;
+    static constexpr int kBins = N;
+    using Lanes = std::make_integer_sequence<int, N>;
+    using PairLanes = std::make_integer_sequence<int, 2 * N>;
+
+    [[gnu::always_inline]] static T index(int k) { return indices(k, Lanes{}); }
     [[gnu::always_inline]] static T load(const float* p) {
-        F2 values;
+        Floats values;
         std::memcpy(&values, p, sizeof values);
-        return __builtin_convertvector(values, V2);
+        return __builtin_convertvector(values, T);
     }
     [[gnu::always_inline]] static void store(float* p, T value) {
-        const F2 values = __builtin_convertvector(value, F2);
+        const Floats values = __builtin_convertvector(value, Floats);
         std::memcpy(p, &values, sizeof values);
     }
-    // p holds (first, second) of bin k, then of bin k + 1.
+    // p holds (first, second) of bin k, then of bin k + 1, ...
     [[gnu::always_inline]] static void loadPair(const float* p, T& first, T& second) {
-        F4 values;
+        PairFloats values;
         std::memcpy(&values, p, sizeof values);
-        first = __builtin_convertvector(__builtin_shufflevector(values, values, 0, 2), V2);
-        second = __builtin_convertvector(__builtin_shufflevector(values, values, 1, 3), V2);
+        first = __builtin_convertvector(everyOther<0>(values, Lanes{}), T);
+        second = __builtin_convertvector(everyOther<1>(values, Lanes{}), T);
     }
     [[gnu::always_inline]] static void storePair(float* p, T first, T second) {
-        const F2 a = __builtin_convertvector(first, F2), b = __builtin_convertvector(second, F2);
-        const F4 values = __builtin_shufflevector(a, b, 0, 2, 1, 3);
+        const PairFloats values =
+            interleave(__builtin_convertvector(first, Floats), __builtin_convertvector(second, Floats), PairLanes{});
         std::memcpy(p, &values, sizeof values);
+    }
+
+private:
+    template <int... I>
+    [[gnu::always_inline]] static T indices(int k, std::integer_sequence<int, I...>) {
+        return T{static_cast<double>(k + I)...};
+    }
+    template <int Offset, int... I>
+    [[gnu::always_inline]] static Floats everyOther(PairFloats values, std::integer_sequence<int, I...>) {
+        return __builtin_shufflevector(values, values, (2 * I + Offset)...);
+    }
+    template <int... I>
+    [[gnu::always_inline]] static PairFloats interleave(Floats a, Floats b, std::integer_sequence<int, I...>) {
+        return __builtin_shufflevector(a, b, (I % 2 == 0 ? I / 2 : N + I / 2)...);
     }
 };
 
-struct FourBins {
-    using T = V4;
-    static constexpr int kBins = 4;
-    [[gnu::always_inline]] static T index(int k) {
-        const double first = k;
-        return V4{first, first + 1, first + 2, first + 3};
-    }
-    [[gnu::always_inline]] static T load(const float* p) {
-        F4 values;
-        std::memcpy(&values, p, sizeof values);
-        return __builtin_convertvector(values, V4);
-    }
-    [[gnu::always_inline]] static void store(float* p, T value) {
-        const F4 values = __builtin_convertvector(value, F4);
-        std::memcpy(p, &values, sizeof values);
-    }
-    [[gnu::always_inline]] static void loadPair(const float* p, T& first, T& second) {
-        F8 values;
-        std::memcpy(&values, p, sizeof values);
-        first = __builtin_convertvector(__builtin_shufflevector(values, values, 0, 2, 4, 6), V4);
-        second = __builtin_convertvector(__builtin_shufflevector(values, values, 1, 3, 5, 7), V4);
-    }
-    [[gnu::always_inline]] static void storePair(float* p, T first, T second) {
-        const F4 a = __builtin_convertvector(first, F4), b = __builtin_convertvector(second, F4);
-        const F8 values = __builtin_shufflevector(a, b, 0, 4, 1, 5, 2, 6, 3, 7);
-        std::memcpy(p, &values, sizeof values);
-    }
-};
+using TwoBins = Bins<2>;
+using FourBins = Bins<4>;
 
 template <class Lanes, class Body>
 [[gnu::always_inline]] inline void runBins(int& k, int bins, const Body& body) {

@@ -14,6 +14,7 @@
 #include "effects/quorvane/quorvane_effect.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/effect_driver.h"
+#include "tests/support/parameter_driving.h"
 
 namespace {
 
@@ -22,10 +23,9 @@ using testing_support::noise;
 using testing_support::render;
 
 std::unique_ptr<QuorvaneEffect> withParams(float shift, float centre, float width, float modFreq, float depth) {
-    auto effect = testing_support::makeEffect<QuorvaneEffect>();
-    const float values[] = {shift, centre, width, modFreq, depth};
-    for (int i = 0; i < kNumParams; ++i) effect->setParameter(i, values[i]);
-    return effect;
+    return testing_support::makeEffectWith<QuorvaneEffect>(
+        {{kPitchShift, shift}, {kBandCentre, centre}, {kBandWidth, width}, {kModulationFreq, modFreq},
+         {kModulationDepth, depth}});
 }
 
 std::vector<float> sine(double frequency, std::size_t length, double level = 0.5) {
