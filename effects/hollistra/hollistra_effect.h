@@ -64,17 +64,21 @@ private:
     __m128 opening = _mm_setzero_ps();  // all bits set where the counter has passed the cut point
 };
 
+// Both gates and the LFO that detunes their periods.
+struct Gates {
+    dsp::TriangleLfo lfo;
+    GatePair pair;
+};
+
 class HollistraEffect : public shell::PluginEffect<HollistraEffect, kNumParams> {
 public:
     explicit HollistraEffect(audioMasterCallback host) : PluginEffect(host, kUniqueId, kPresets) {}
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {
-        // Worked on as a local copy: the compiler cannot tell that the output
-        // buffers do not overlap this object and would reload it after every store.
-        Gates gates = gateState;
         dsp::CachedQuotient lfoStep(kLfoStepDivisor);
         dsp::CachedQuotient gainStep(kEdgeDivisor);
+        Gates gates = gateState;  // a local: the output stores cannot alias it
         for (std::int32_t s = 0; s < frames; ++s) {
             const double phase = gates.lfo.advance(lfoStep.of(param(kFreq)));
             // Cycle and Depth within 0 .. 1 keep every period, and so the
@@ -93,11 +97,6 @@ public:
     }
 
 private:
-    struct Gates {
-        dsp::TriangleLfo lfo;
-        GatePair pair;
-    };
-
     Gates gateState;
 };
 

@@ -41,10 +41,8 @@ public:
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {
-        // Worked on as a local copy: the compiler cannot tell that the output
-        // buffers do not overlap this object and would reload it after every store.
-        dsp::TriangleLfo lfo = sweep;
         dsp::CachedQuotient lfoStep(kLfoStepDivisor);
+        dsp::TriangleLfo lfo = sweep;  // a local: the output stores cannot alias it
         for (std::int32_t s = 0; s < frames; ++s) {
             // Single precision throughout. Every parameter is used within
             // 0 .. 1, so both taps stay well inside the ring.

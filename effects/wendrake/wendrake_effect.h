@@ -67,16 +67,23 @@ private:
     std::array<float, kStorage> samples{};
 };
 
+// The heads and the LFO that bends the read heads. The write head moves one
+// position a sample and goes back to 0 when it passes the loop's length; the
+// right read head is placed anew every sample.
+struct Heads {
+    dsp::TriangleLfo lfo;
+    float readPosition = 0.0f;   // of the left head
+    float writePosition = 0.0f;  // a whole number
+};
+
 class WendrakeEffect : public shell::PluginEffect<WendrakeEffect, kNumParams> {
 public:
     explicit WendrakeEffect(audioMasterCallback host) : PluginEffect(host, kUniqueId, kPresets) {}
 
     template <class Output>
     void render(const float* input, float* left, float* right, std::int32_t frames) {
-        // Worked on as a local copy: the compiler cannot tell that the output
-        // buffers do not overlap this object and would reload it after every store.
-        Heads heads = headState;
         dsp::CachedQuotient lfoStep(kLfoStepDivisor);
+        Heads heads = headState;  // a local: the output stores cannot alias it
         for (std::int32_t s = 0; s < frames; ++s) {
             const double length = loopLength(param(kSize));
             const double phase = heads.lfo.advance(lfoStep.of(param(kFreq)));
@@ -101,15 +108,6 @@ public:
     }
 
 private:
-    // The heads and the LFO that bends the read heads. The write head moves
-    // one position a sample and goes back to 0 when it passes the loop's
-    // length; the right read head is placed anew every sample.
-    struct Heads {
-        dsp::TriangleLfo lfo;
-        float readPosition = 0.0f;   // of the left head
-        float writePosition = 0.0f;  // a whole number
-    };
-
     Heads headState;
     Loop loop;
 };
