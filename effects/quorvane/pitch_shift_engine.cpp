@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/limited.h"
 #include "effects/quorvane/spectral_math.h"
 
 namespace quorvane {
@@ -44,24 +43,17 @@ bool PitchShiftEngine::init(int rate, int fftLength, int hopLength, int mode) {
     return true;
 }
 
-float PitchShiftEngine::processSample(float x, float semitones, float centreBin, float widthBins) {
-    if (outBlock.empty()) return 0.0f;
-    const float y = outBlock[static_cast<std::size_t>(outPos)];
-    if (++outPos == hop) {
-        analyzer->analyze(inBlock.data(), frame.data(), hop, PhaseVocoder::kAmplitudeFrequency);
-        outPos = 0;
-        inPos = 0;
-        if (!(std::fabs(semitones) >= kNoShiftSemitones)) semitones = 0.0f;  // also NaN
-        semitones = std::clamp(semitones, -kMaxSemitones, kMaxSemitones);
-        splitSpectrum(frame.data(), amplitudes.data(), frequencies.data(), bins);
-        const auto ratio = static_cast<float>(semitonesToRatio(semitones));
-        shiftBand(amplitudes.data(), frequencies.data(), ratio, bins, centreBin, widthBins);
-        joinSpectrum(frame.data(), amplitudes.data(), frequencies.data(), bins);
-        resynthesizer->synthesize(frame.data(), outBlock.data(), PhaseVocoder::kAmplitudeFrequency);
-    }
-    // A NaN or infinity would sound as a burst of NaN for a whole window.
-    inBlock[static_cast<std::size_t>(inPos++)] = dsp::finiteOrSilence(x);
-    return y;
+void PitchShiftEngine::runFrame(float semitones, float centreBin, float widthBins) {
+    analyzer->analyze(inBlock.data(), frame.data(), hop, PhaseVocoder::kAmplitudeFrequency);
+    outPos = 0;
+    inPos = 0;
+    if (!(std::fabs(semitones) >= kNoShiftSemitones)) semitones = 0.0f;  // also NaN
+    semitones = std::clamp(semitones, -kMaxSemitones, kMaxSemitones);
+    splitSpectrum(frame.data(), amplitudes.data(), frequencies.data(), bins);
+    const auto ratio = static_cast<float>(semitonesToRatio(semitones));
+    shiftBand(amplitudes.data(), frequencies.data(), ratio, bins, centreBin, widthBins);
+    joinSpectrum(frame.data(), amplitudes.data(), frequencies.data(), bins);
+    resynthesizer->synthesize(frame.data(), outBlock.data(), PhaseVocoder::kAmplitudeFrequency);
 }
 
 double PitchShiftEngine::semitonesToRatio(float semitones) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "dsp/limited.h"
 #include "effects/quorvane/phase_vocoder.h"
 
 namespace quorvane {
@@ -22,7 +23,15 @@ public:
 
     // One input sample in, one output sample out. The band is
     // centreBin +- widthBins; semitones beyond about 100 are held there.
-    float processSample(float x, float semitones, float centreBin, float widthBins);
+    // Inline: all but one call in a hop only move a sample in and one out.
+    float processSample(float x, float semitones, float centreBin, float widthBins) {
+        if (outBlock.empty()) return 0.0f;
+        const float y = outBlock[static_cast<std::size_t>(outPos)];
+        if (++outPos == hop) runFrame(semitones, centreBin, widthBins);
+        // A NaN or infinity would sound as a burst of NaN for a whole window.
+        inBlock[static_cast<std::size_t>(inPos++)] = dsp::finiteOrSilence(x);
+        return y;
+    }
 
     static double semitonesToRatio(float semitones);
     static void splitSpectrum(const float* frame, float* amplitudes, float* frequencies, int bins);
@@ -38,6 +47,9 @@ public:
     void advanceClocksByRings(std::int64_t rings);
 
 private:
+    // Analyses the collected block, shifts the band and resynthesises into outBlock.
+    void runFrame(float semitones, float centreBin, float widthBins);
+
     std::unique_ptr<PhaseVocoder> analyzer, resynthesizer;
     std::vector<float> frame, inBlock, outBlock, amplitudes, frequencies;
     int inPos = 0, outPos = 0;
