@@ -131,6 +131,23 @@ TYPED_TEST(EveryEffect, SurvivesHostileParameterValues) {
     }
 }
 
+// Hostile and ordinary values set while the effect runs, so state built up
+// under one value (a long loop, a far head, a long period) meets another.
+TYPED_TEST(EveryEffect, SurvivesHostileValuesChangingWhileRunning) {
+    const float values[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(), -1.0e30f, 1.0e30f, -1.0f, 2.0f, 0.0f,
+                            0.01f, 0.5f, 1.0f};
+    auto effect = makeEffect<TypeParam>();
+    const auto input = noise(64);
+    std::uint32_t state = 7;
+    for (int block = 0; block < 3000; ++block) {
+        state = state * 1664525u + 1013904223u;
+        const auto index = static_cast<std::int32_t>((state >> 8) % TypeParam::kNumParams);
+        effect->setParameter(index, values[(state >> 16) % std::size(values)]);
+        render(*effect, input);
+    }
+}
+
 TYPED_TEST(EveryEffect, IgnoresEmptyBlocksAndMissingBuffers) {
     auto effect = makeEffect<TypeParam>();
     effect->setProgram(2);
