@@ -43,8 +43,8 @@ void forEachRun(int ringStart, int frameStart, int ringLength, int frameLength, 
 bool PhaseVocoder::init(int rate, int fftLength, int hopLength, int streamMode) {
     if (fftLength < 1 || hopLength < 0) return false;
     if (streamMode != kBoundedStream && streamMode != kUnboundedStream) return false;
+    if (fftLength > 2 * kMaxHalfSize) return false;  // also keeps the rounding up from overflowing
     const int n = fftLength + (fftLength & 1);
-    if (n / 2 > kMaxHalfSize) return false;
 
     size = n;
     hop = hopLength == 0 ? std::max(1, 2 * n / 8) : hopLength;
