@@ -367,15 +367,16 @@ void withValues(float* re, float* im, Index step, Action action) {
 // ---------------------------------------------------------------------------
 // Butterfly kernels: the values of one butterfly and the DFT over them
 
+// A pass takes its butterfly's values from kernel.values() into a variable of
+// its own, so that a fixed radix keeps them in registers.
 template <int Radix>
 struct FixedKernel {
-    Values<Radix> y;
     std::array<SplitTwiddle, Radix - 1> twiddles;
 
     static constexpr int radix() { return Radix; }
-    Complex* values() { return y.data(); }
+    static Values<Radix> values() { return {}; }
     SplitTwiddle* twiddleBuffer() { return twiddles.data(); }
-    void run() { butterfly(y); }
+    static void run(Values<Radix>& y) { butterfly(y); }
 };
 
 struct CompactRoots {
@@ -424,9 +425,9 @@ struct OddKernel {
     CompactRoots roots;
 
     int radix() const { return radixValue; }
-    Complex* values() { return scratch.values; }
-    SplitTwiddle* twiddleBuffer() { return scratch.twiddles; }
-    void run() { oddButterfly(scratch.values, radixValue, roots, scratch.pairs); }
+    Complex* values() const { return scratch.values; }
+    SplitTwiddle* twiddleBuffer() const { return scratch.twiddles; }
+    void run(Complex* y) const { oddButterfly(y, radixValue, roots, scratch.pairs); }
 };
 
 // Calls `action` with the kernel for `radix`.
@@ -481,11 +482,11 @@ void firstPass(Kernel& kernel, Source data, Index n, const Plan& plan, Direction
     std::array<int, 32> digit{};
     std::array<Index, 32> weight{};
     for (int s = 1; s < plan.count; ++s) weight[s] = (s == 1 ? valueStep : weight[s - 1]) / plan.radix[s];
-    Complex* y = kernel.values();
+    auto y = kernel.values();
     Index base = 0;
     for (Index group = 0; group < valueStep; ++group) {
         for (int r = 0; r < radix; ++r) y[r] = direction.input(data.load(base + r * valueStep));
-        kernel.run();
+        kernel.run(y);
         for (int q = 0; q < radix; ++q) work[group * radix + q] = y[q];
         for (int s = 1; s < plan.count; ++s) {
             base += weight[s];
@@ -500,14 +501,14 @@ template <class Kernel, class Twiddles>
 void middlePass(Kernel& kernel, Complex* work, Index n, Index span, const Twiddles& twiddles) {
     const int radix = kernel.radix();
     const Index groupLength = radix * span;
-    Complex* y = kernel.values();
+    auto y = kernel.values();
     for (Index k = 0; k < span; ++k) {
         const SplitTwiddle* w = twiddles.at(k, radix, kernel.twiddleBuffer());
         for (Index group = 0; group < n; group += groupLength) {
             Complex* at = work + group + k;
             y[0] = at[0];
             for (int r = 1; r < radix; ++r) y[r] = rotate(at[r * span], w[r - 1]);
-            kernel.run();
+            kernel.run(y);
             for (int q = 0; q < radix; ++q) at[q * span] = y[q];
         }
     }
@@ -519,12 +520,12 @@ template <class Kernel, class Twiddles, class Sink, class Direction>
 void lastPass(Kernel& kernel, const Complex* work, Index span, const Twiddles& twiddles, Sink data,
               Direction direction) {
     const int radix = kernel.radix();
-    Complex* y = kernel.values();
+    auto y = kernel.values();
     for (Index k = 0; k < span; ++k) {
         const SplitTwiddle* w = twiddles.at(k, radix, kernel.twiddleBuffer());
         y[0] = work[k];
         for (int r = 1; r < radix; ++r) y[r] = rotate(work[r * span + k], w[r - 1]);
-        kernel.run();
+        kernel.run(y);
         for (int q = 0; q < radix; ++q) data.store(k + q * span, direction.output(y[q]));
     }
 }
