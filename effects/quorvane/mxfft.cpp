@@ -51,7 +51,7 @@ inline Complex multiply(Complex a, Complex w) { return rotate(a, splitTwiddle(w)
 
 // cos and sin of 2*pi*turns/period, usable in constant expressions. The angle
 // is folded into the first octant with exact integer arithmetic, so the values
-// are correct to double rounding and exactly 0 or 1 where they should be.
+// are within about an ulp of double and exactly 0 or 1 where they should be.
 struct CosSin {
     double cosine;
     double sine;
@@ -104,8 +104,9 @@ constexpr SplitTwiddle splitForwardRoot(std::int64_t t, std::int64_t period) {
     return {Complex{cs.cosine, cs.cosine}, Complex{cs.sine, -cs.sine}};
 }
 
-// The roots e^(-2 pi i t / 1024), t = 0..1023: every power-of-two length up to
-// 1024 takes its twiddles from here, so those lengths need no set-up work.
+// The roots e^(-2 pi i t / 1024), t = 0..1023: the power-of-two lengths up to
+// 1024 other than 512 (which has tables of its own) take their twiddles from
+// here, so those lengths need no set-up work.
 constexpr int tableRootsPerTurn = 1024;
 
 struct RootTable {
@@ -580,8 +581,8 @@ constexpr Index vocoderLength = 512;
 constexpr Plan vocoderPlan = makePlan(vocoderLength);
 
 struct VocoderTwiddles {
-    SplitTwiddle second[8][7];   // w_64^(r k)
-    SplitTwiddle third[64][7];   // w_512^(r k)
+    SplitTwiddle second[8][7];  // w_64^(r k)
+    SplitTwiddle third[64][7];  // w_512^(r k)
 };
 
 constexpr VocoderTwiddles makeVocoderTwiddles() {
