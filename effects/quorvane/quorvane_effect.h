@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "dsp/cached_quotient.h"
 #include "dsp/triangle_lfo.h"
 #include "effects/quorvane/pitch_shift_engine.h"
 #include "shell/plugin_effect.h"
@@ -65,8 +66,10 @@ public:
         // buffers do not overlap this object and would reload them after every store.
         dsp::TriangleLfo lfo = bandLfo;
         PitchShiftEngine& shifter = *engine;
+        dsp::CachedQuotient lfoStep(kModulationStepDivisor);
         for (std::int32_t s = 0; s < frames; ++s) {
-            const float phase = lfo.advance(static_cast<float>(param(kModulationFreq) / kModulationStepDivisor));
+            // The double quotient rounded to 32 bits is exactly the 32-bit one.
+            const float phase = lfo.advance(static_cast<float>(lfoStep.of(param(kModulationFreq))));
             float centre = (phase - 0.5f) * param(kModulationDepth) + param(kBandCentre);
             if (!(centre >= 0.0f)) {
                 centre = 0.0f;  // also NaN
