@@ -13,19 +13,19 @@ public:
     float advance(double step) {
         if (rising) {
             phase = static_cast<float>(phase + step);
-            if (phase > 1.0f) {
+            if (phase > 1.0f) [[unlikely]] {
                 rising = false;
                 phase = 1.0f - (phase - 1.0f);
             }
         } else {
             phase = static_cast<float>(phase - step);
-            if (phase < 0.0f) {
+            if (phase < 0.0f) [[unlikely]] {
                 rising = true;
                 phase = -phase;
             }
         }
-        if (!(phase >= 0.0f)) phase = 0.0f;  // also catches NaN
-        if (phase > 1.0f) phase = 1.0f;
+        if (!(phase >= 0.0f)) [[unlikely]] phase = 0.0f;  // also catches NaN
+        if (phase > 1.0f) [[unlikely]] phase = 1.0f;
         return phase;
     }
 

@@ -83,10 +83,10 @@ public:
             const double phase = gates.lfo.advance(lfoStep.of(param(kFreq)));
             // Cycle and Depth within 0 .. 1 keep every period, and so the
             // counters, below 14000 samples.
-            const auto swing =
-                static_cast<float>((phase - 0.5) * (dsp::limitedToUnit(param(kDepth)) * kSwingSamples));
+            const double swing = (phase - 0.5) * (dsp::limitedToUnit(param(kDepth)) * kSwingSamples);
             const double basePeriod = dsp::limitedToUnit(param(kCycle)) * kCycleSamples;
-            // The left period is lengthened by the swing, the right one shortened.
+            // The left period is lengthened by the swing, the right one
+            // shortened; both are rounded to 32 bits.
             const __m128 periods = _mm_cvtpd_ps(_mm_add_pd(_mm_set1_pd(basePeriod), _mm_set_pd(-swing, swing)));
             const __m128 gains = gates.pair.advance(periods, param(kCut), gainStep.of(param(kEdge)));
             const __m128 out = _mm_mul_ps(_mm_set1_ps(input[s]), gains);

@@ -166,14 +166,15 @@ TEST(LadderLowPass, StartsAgainFromRestAfterRunningAway) {
     EXPECT_GT(filter.output(), 0.0f);
 }
 
-// Equal values reuse the last quotient; any other value, NaN included, is
-// divided afresh, so the answer is always the exact quotient.
+// Equal values reuse the last quotient; any other value, -0 and NaN included,
+// is divided afresh, so the answer is always the exact quotient.
 TEST(CachedQuotient, AnswersTheExactQuotientOfEveryValue) {
     dsp::CachedQuotient quotient(4410.0);
-    const double values[] = {0.0, 0.3, 0.3, 1.0, 0.3, 0.0, -2.0, 1.0e30};
-    for (const double value : values) EXPECT_EQ(quotient.of(value), value / 4410.0) << value;
-    EXPECT_TRUE(std::isnan(quotient.of(std::numeric_limits<double>::quiet_NaN())));
-    EXPECT_EQ(quotient.of(1.0), 1.0 / 4410.0);
+    const float values[] = {0.0f, 0.3f, 0.3f, 1.0f, 0.3f, 0.0f, -2.0f, 1.0e30f};
+    for (const float value : values) EXPECT_EQ(quotient.of(value), value / 4410.0) << value;
+    EXPECT_TRUE(std::signbit(quotient.of(-0.0f)));
+    EXPECT_TRUE(std::isnan(quotient.of(std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_EQ(quotient.of(1.0f), 1.0 / 4410.0);
 }
 
 TEST(Limits, UnitLimitAndSilenceForNonFiniteSamples) {
