@@ -3,7 +3,7 @@
 // left period while it shortens the right one, so the two gates drift apart.
 #pragma once
 
-#include <emmintrin.h>
+#include <emmintrin.h>  // SSE2, which every x86-64 processor has
 
 #include "dsp/cached_quotient.h"
 #include "dsp/limited.h"
@@ -25,10 +25,10 @@ inline constexpr shell::PresetTable<kNumParams> kPresets{{
     {"Bubbler",  {0.52f, 0.95f, 0.71f, 0.90f, 0.14f}},
 }};
 
-inline constexpr double kLfoStepDivisor = 4410.0;     // Freq 1: a 5 Hz triangle at 44.1 kHz
-inline constexpr double kCycleSamples = 11025.0;      // Cycle 1: a quarter second
-inline constexpr double kSwingSamples = 5512.0;       // Depth 1 swings the periods by up to +-2756
-inline constexpr double kEdgeDivisor = 10.0;          // Edge 1 swings the gain fully in 10 samples
+inline constexpr double kLfoStepDivisor = 4410.0;  // Freq 1: a 5 Hz triangle at 44.1 kHz
+inline constexpr double kCycleSamples = 11025.0;   // Cycle 1: a quarter second
+inline constexpr double kSwingSamples = 5512.0;    // Depth 1 swings the periods by up to +-2756
+inline constexpr double kEdgeDivisor = 10.0;       // Edge 1 swings the gain fully in 10 samples
 
 // The left and right gates, side by side in the lanes of SSE registers (lane
 // 0 left, lane 1 right): both are then advanced by the same few instructions,

@@ -27,8 +27,8 @@ inline constexpr shell::PresetTable<kNumParams> kPresets{{
     {"Noise Shower", {0.94f, 0.86f, 0.10f, 0.58f, 0.27f}},
 }};
 
-inline constexpr double kLfoStepDivisor = 4410.0;  // Freq 1: a 5 Hz triangle at 44.1 kHz
-inline constexpr double kMaxHeadSpeed = 5.0;      // positions a sample, forwards at Dir 0
+inline constexpr double kLfoStepDivisor = 4410.0;   // Freq 1: a 5 Hz triangle at 44.1 kHz
+inline constexpr double kMaxHeadSpeed = 5.0;       // positions a sample, forwards at Dir 0
 inline constexpr double kDirScale = 10.0;          // so Dir 0.5 stands still and Dir 1 runs 5 backwards
 inline constexpr double kDepthSamples = 10.0;      // Depth 1 bends the heads by up to 10 positions
 inline constexpr double kSizeSamples = 22050.0;    // Size 1: half a second
