@@ -8,6 +8,7 @@
 #include "effects/hollistra/hollistra_effect.h"
 #include "effects/orvethil/orvethil_effect.h"
 #include "effects/pallimund/pallimund_effect.h"
+#include "effects/quorvane/quorvane_effect.h"
 #include "effects/tellimor/tellimor_effect.h"
 #include "effects/wendrake/wendrake_effect.h"
 #include "tests/support/effect_driver.h"
@@ -38,6 +39,7 @@ void processReplacingAtBlock512(benchmark::State& state) {
 }
 
 // One registration per effect, over its five presets.
+BENCHMARK_TEMPLATE(processReplacingAtBlock512, quorvane::QuorvaneEffect)->DenseRange(0, 4);
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, tellimor::TellimorEffect)->DenseRange(0, 4);
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, ambrelic::AmbrelicEffect)->DenseRange(0, 4);
 BENCHMARK_TEMPLATE(processReplacingAtBlock512, orvethil::OrvethilEffect)->DenseRange(0, 4);

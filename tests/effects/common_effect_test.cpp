@@ -17,6 +17,7 @@
 #include "effects/hollistra/hollistra_effect.h"
 #include "effects/orvethil/orvethil_effect.h"
 #include "effects/pallimund/pallimund_effect.h"
+#include "effects/quorvane/quorvane_effect.h"
 #include "effects/tellimor/tellimor_effect.h"
 #include "effects/wendrake/wendrake_effect.h"
 #include "tests/support/allocation_counter.h"
@@ -33,7 +34,8 @@ class EveryEffect : public ::testing::Test {};
 
 // Each effect class of the suite; a new effect is added here.
 using AllEffects = ::testing::Types<tellimor::TellimorEffect, ambrelic::AmbrelicEffect, orvethil::OrvethilEffect,
-                                    pallimund::PallimundEffect, wendrake::WendrakeEffect, hollistra::HollistraEffect>;
+                                    pallimund::PallimundEffect, wendrake::WendrakeEffect, hollistra::HollistraEffect,
+                                    quorvane::QuorvaneEffect>;
 TYPED_TEST_SUITE(EveryEffect, AllEffects);
 
 constexpr std::size_t kSignalLength = 3000;

@@ -26,6 +26,7 @@ struct PluginFacts {
 
 // Every library of the suite with the identity its record must carry.
 const PluginFacts kPlugins[] = {
+    {"Quorvane", 0x4B713031, 5},
     {"Tellimor", 0x4B713032, 5},
     {"Ambrelic", 0x4B713033, 9},
     {"Orvethil", 0x4B713034, 7},
