@@ -90,14 +90,16 @@ public:
             const double bend = (dsp::limitedToUnit(param(kDepth)) * kDepthSamples) * phase;
             const double headSpeed = kMaxHeadSpeed - dsp::limitedToUnit(param(kDir)) * kDirScale;
 
-            // The left head keeps its bend; the right one sits as far the other way.
-            const float unbent = static_cast<float>(heads.readPosition + headSpeed);
+            // The left head keeps its bend; the right one sits as far the other
+            // way. Within the step the positions stay in double precision; both
+            // heads are placed at 32 bits, so with no bend they read alike.
+            const double unbent = heads.readPosition + headSpeed;
             heads.readPosition = static_cast<float>(wrappedOnce(unbent - bend, length));
             const float l = loop.at(heads.readPosition);
 
             loop.at(heads.writePosition) = dsp::finiteOrSilence(input[s] + l * dsp::limitedToUnit(param(kFeedback)));
             // Read after the write: a right head on the write position hears it.
-            const float r = loop.at(wrappedOnce(unbent + bend, length));
+            const float r = loop.at(static_cast<float>(wrappedOnce(unbent + bend, length)));
             heads.writePosition += 1.0f;
             if (heads.writePosition > length) heads.writePosition = 0.0f;
 
