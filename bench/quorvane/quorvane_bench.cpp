@@ -10,7 +10,7 @@
 
 #include "effects/quorvane/phase_vocoder.h"
 #include "effects/quorvane/pitch_shift_engine.h"
-#include "effects/quorvane/spectral_math.h"
+#include "effects/quorvane/bin_math.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "effects/quorvane/mxfft.h"
-#include "effects/quorvane/spectral_math.h"
+#include "effects/quorvane/bin_math.h"
 
 namespace quorvane {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "effects/quorvane/spectral_math.h"
+#include "effects/quorvane/bin_math.h"
 
 namespace quorvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "effects/quorvane/phase_vocoder.h"
-#include "effects/quorvane/spectral_math.h"
+#include "effects/quorvane/bin_math.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "effects/quorvane/spectral_math.h"
+#include "effects/quorvane/bin_math.h"
 
 #include <bit>
 #include <cmath>

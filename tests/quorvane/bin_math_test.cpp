@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "effects/quorvane/spectral_math.h"
+#include "effects/quorvane/bin_math.h"
 
 namespace {
 
