@@ -7,6 +7,8 @@
 #include <array>
 #include <cmath>
 
+#include "dsp/limited.h"
+
 namespace dsp {
 
 template <int Length, int Storage = Length>
@@ -21,11 +23,13 @@ public:
     // the ring's length, so no parameter value (huge, negative or NaN) can
     // form a position outside the ring.
     float tapPosition(double distance) const {
-        if (!(distance > 0.0)) distance = 0.0;
-        if (distance > kLength - 1) distance = kLength - 1;
-        float position = static_cast<float>(writePosition - distance);
-        if (position < 0.0f) position += static_cast<float>(kLength);
-        return position;
+        return wrappedOnce(static_cast<float>(writePosition - limited(distance, 0.0, kLength - 1)));
+    }
+
+    // A read position up to one ring length behind 0, brought into the ring
+    // by one addition of its length in 32-bit float.
+    static float wrappedOnce(float position) {
+        return position < 0.0f ? position + static_cast<float>(kLength) : position;
     }
 
     // Entry at a wrapped position, truncated to a whole index. A position a

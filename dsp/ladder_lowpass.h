@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "dsp/limited.h"
+
 namespace dsp {
 
 class LadderLowPass {
@@ -22,12 +24,7 @@ public:
     // 4 * `resonance` to at most 4. Answers the scaled input u that entered
     // the first stage; the filter output is output().
     float process(float input, float cutoff, double resonance) {
-        float fc = cutoff;
-        if (fc > kMaxCutoff) {
-            fc = kMaxCutoff;
-        } else if (!(fc >= kMinCutoff)) {
-            fc = kMinCutoff;  // also catches NaN
-        }
+        const auto fc = static_cast<float>(limited(cutoff, kMinCutoff, kMaxCutoff));  // NaN: the lowest
         double k = 4.0 * resonance;
         if (k > kMaxFeedback) k = kMaxFeedback;
         if (!(k == k)) k = 0.0;  // NaN resonance: no feedback

@@ -73,10 +73,7 @@ private:
     // The ring entry at a read position up to one ring length behind 0,
     // wrapped once. A position a hair below 0 rounds to exactly 44100 there,
     // an entry of the storage past the ring that is never written and reads 0.
-    float tapAt(float position) const {
-        if (position < 0.0f) position += static_cast<float>(Ring::kLength);
-        return delayRing.readAt(position);
-    }
+    float tapAt(float position) const { return delayRing.readAt(Ring::wrappedOnce(position)); }
 
     using Ring = dsp::DelayRing<44100, 44105>;
 

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "dsp/cached_quotient.h"
+#include "dsp/limited.h"
 #include "dsp/triangle_lfo.h"
 #include "effects/quorvane/pitch_shift_engine.h"
 #include "shell/plugin_effect.h"
@@ -70,12 +71,8 @@ public:
         for (std::int32_t s = 0; s < frames; ++s) {
             // The double quotient rounded to 32 bits is exactly the 32-bit one.
             const float phase = lfo.advance(static_cast<float>(lfoStep.of(param(kModulationFreq))));
-            float centre = (phase - 0.5f) * param(kModulationDepth) + param(kBandCentre);
-            if (!(centre >= 0.0f)) {
-                centre = 0.0f;  // also NaN
-            } else if (centre > 1.0f) {
-                centre = 1.0f;
-            }
+            const float centre =
+                dsp::limitedToUnit((phase - 0.5f) * param(kModulationDepth) + param(kBandCentre));
             const float centreBin = std::fabs(std::trunc(centre * kBinRange));
             const float widthBins = param(kBandWidth) * kBinRange;
             const float semitones = (param(kPitchShift) - 0.5f) * kSemitoneRange;
