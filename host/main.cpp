@@ -192,6 +192,13 @@ private:
     int lastPercent = -1;
 };
 
+// The complaint about a program or parameter index outside 0 .. count - 1.
+std::optional<std::string> missing(const char* what, std::int32_t index, std::int32_t count) {
+    if (index >= 0 && index < count) return std::nullopt;
+    return std::string(what) + " " + std::to_string(index) + " does not exist (the plug-in has " +
+           std::to_string(count) + ")";
+}
+
 int render(const RenderOptions& options) {
     if (options.positional.size() < 2 || options.positional.size() > 3) {
         return renderUsageError("render needs PLUGIN [IN] OUT");
@@ -218,17 +225,13 @@ int render(const RenderOptions& options) {
     if (!plugin) return fail(error);
 
     if (options.program) {
-        if (*options.program < 0 || *options.program >= plugin->record().numPrograms) {
-            return fail("program " + std::to_string(*options.program) + " does not exist (the plug-in has " +
-                        std::to_string(plugin->record().numPrograms) + ")");
+        if (const auto problem = missing("program", *options.program, plugin->record().numPrograms)) {
+            return fail(*problem);
         }
         plugin->dispatch(effSetProgram, 0, *options.program);
     }
     for (const auto& [index, value] : options.params) {
-        if (index < 0 || index >= plugin->record().numParams) {
-            return fail("parameter " + std::to_string(index) + " does not exist (the plug-in has " +
-                        std::to_string(plugin->record().numParams) + ")");
-        }
+        if (const auto problem = missing("parameter", index, plugin->record().numParams)) return fail(*problem);
         plugin->setParameter(index, value);
     }
 
