@@ -6,6 +6,7 @@
 #include "dsp/ladder_lowpass.h"
 #include "effects/tellimor/tellimor_effect.h"
 #include "tests/support/effect_driver.h"
+#include "tests/support/parameter_driving.h"
 
 namespace {
 
@@ -15,10 +16,8 @@ using testing_support::noise;
 using testing_support::render;
 
 std::unique_ptr<TellimorEffect> withParams(float crush, float freq, float res, float ring, float comb) {
-    auto effect = testing_support::makeEffect<TellimorEffect>();
-    const float values[] = {crush, freq, res, ring, comb};
-    for (int i = 0; i < kNumParams; ++i) effect->setParameter(i, values[i]);
-    return effect;
+    return testing_support::makeEffectWith<TellimorEffect>(
+        {{kCrush, crush}, {kFreq, freq}, {kRes, res}, {kRing, ring}, {kComb, comb}});
 }
 
 TEST(Tellimor, FreshEffectIsSilentBecauseCrushIsZero) {
